@@ -1,0 +1,85 @@
+// The seam between the portable rooms (support/, monitor/, players/) and the desktop.
+//
+// A flat mirror of the user32/kernel32/runtime calls the companion makes. Two implementations are
+// chosen at link time: platform/win32_desktop.cpp for Windows, and the test double under tests/unit/.
+// Window and process handles cross the seam as opaque integers; 0 is "none". Message numbers and
+// values are the Win32 ones, so the double sees exactly what Windows would.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+typedef std::uintptr_t WindowHandle;
+typedef std::uintptr_t ProcessHandle;
+// An address inside another process: 64 bits wide so a 32-bit companion can name it too.
+typedef std::uint64_t RemoteAddress;
+
+// Window messages and values used by the portable rooms.
+constexpr unsigned kWmSetText = 0x000C;
+constexpr unsigned kWmGetText = 0x000D;
+constexpr unsigned kWmGetTextLength = 0x000E;
+constexpr unsigned kWmClose = 0x0010;
+constexpr unsigned kWmChar = 0x0102;
+constexpr unsigned kWmCommand = 0x0111;
+constexpr unsigned kWmLButtonDown = 0x0201;
+constexpr unsigned kBmClick = 0x00F5;
+constexpr unsigned kLvmGetItemCount = 0x1004;
+constexpr unsigned kLvmGetItemTextA = 0x102D;
+
+constexpr unsigned kGwHwndNext = 2;
+constexpr unsigned kGwChild = 5;
+
+constexpr int kSwHide = 0;
+constexpr int kSwShow = 5;
+
+constexpr unsigned kMbIconInformation = 0x40;
+
+// Windows.
+WindowHandle DeskFindWindow(const char* className, const char* title);
+WindowHandle DeskGetWindow(WindowHandle window, unsigned relation);
+WindowHandle DeskGetDlgItem(WindowHandle parent, int id);
+std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+bool DeskPostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+int DeskGetWindowText(WindowHandle window, char* buffer, int size);
+bool DeskShowWindow(WindowHandle window, int command);
+bool DeskIsWindow(WindowHandle window);
+std::uint32_t DeskGetWindowProcessId(WindowHandle window);
+
+// Labels and menu marks of a window of this process (no-ops on a null window).
+void DeskSetLabelText(WindowHandle parent, int id, const char* text);
+void DeskCheckMenuItem(WindowHandle window, unsigned id, bool checked);
+void DeskCheckMenuRadioItem(WindowHandle window, unsigned first, unsigned last, unsigned chosen);
+
+// Other processes.
+ProcessHandle DeskOpenProcess(std::uint32_t access, std::uint32_t processId);
+void DeskCloseProcess(ProcessHandle process);
+std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t milliseconds);
+// True when the process runs with 64-bit pointers (decides the layout of records written into it).
+bool DeskIsProcess64Bit(ProcessHandle process);
+// True when this program itself runs with 64-bit pointers.
+bool DeskIsSelf64Bit();
+RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size);
+bool DeskRemoteWrite(ProcessHandle process, RemoteAddress address, const void* data, std::size_t size);
+bool DeskRemoteRead(ProcessHandle process, RemoteAddress address, void* data, std::size_t size);
+void DeskRemoteFree(ProcessHandle process, RemoteAddress address);
+
+// Time.
+void DeskSleep(std::uint32_t milliseconds);
+// Monotonic milliseconds, for limits on waits.
+std::uint64_t DeskTickMs();
+// Calendar seconds since 1970, or -1 when the clock cannot be read.
+std::int64_t DeskTime();
+// Local time of a calendar time, and the name the runtime gives its zone (cut to fit zoneSize).
+bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size_t zoneSize);
+
+// The only message the companion ever shows; blocks the calling thread until dismissed.
+int DeskMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned style);
+
+// Files (the data file). Read returns the number of bytes read (at most size) or -1 when the file
+// cannot be opened. Write creates or truncates and reports whether every byte reached the file.
+long DeskReadFile(const char* path, void* data, std::size_t size);
+bool DeskWriteFile(const char* path, const void* data, std::size_t size);
+// Replaces `to` with `from` in one step, also when `to` exists.
+bool DeskReplaceFile(const char* from, const char* to);
+void DeskDeleteFile(const char* path);

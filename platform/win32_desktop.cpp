@@ -1,0 +1,207 @@
+// The seam on Windows: each call is the Win32 call it mirrors.
+#include <windows.h>
+
+#include "platform/desktop.h"
+
+#include <cstring>
+
+namespace {
+
+HWND ToHwnd(WindowHandle window) {
+    return reinterpret_cast<HWND>(window);
+}
+
+WindowHandle FromHwnd(HWND window) {
+    return reinterpret_cast<WindowHandle>(window);
+}
+
+HANDLE ToHandle(ProcessHandle process) {
+    return reinterpret_cast<HANDLE>(process);
+}
+
+} // namespace
+
+WindowHandle DeskFindWindow(const char* className, const char* title) {
+    return FromHwnd(FindWindowA(className, title));
+}
+
+WindowHandle DeskGetWindow(WindowHandle window, unsigned relation) {
+    return window ? FromHwnd(GetWindow(ToHwnd(window), relation)) : 0;
+}
+
+WindowHandle DeskGetDlgItem(WindowHandle parent, int id) {
+    return parent ? FromHwnd(GetDlgItem(ToHwnd(parent), id)) : 0;
+}
+
+std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return SendMessageA(ToHwnd(window), message, wParam, lParam);
+}
+
+bool DeskPostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return PostMessageA(ToHwnd(window), message, wParam, lParam) != 0;
+}
+
+int DeskGetWindowText(WindowHandle window, char* buffer, int size) {
+    if (size > 0)
+        buffer[0] = '\0';
+    return GetWindowTextA(ToHwnd(window), buffer, size);
+}
+
+bool DeskShowWindow(WindowHandle window, int command) {
+    return ShowWindow(ToHwnd(window), command) != 0;
+}
+
+bool DeskIsWindow(WindowHandle window) {
+    return window && IsWindow(ToHwnd(window));
+}
+
+std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
+    DWORD processId = 0;
+    if (window)
+        GetWindowThreadProcessId(ToHwnd(window), &processId);
+    return processId;
+}
+
+void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
+    if (parent)
+        SendMessageA(GetDlgItem(ToHwnd(parent), id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void DeskCheckMenuItem(WindowHandle window, unsigned id, bool checked) {
+    HMENU menu = window ? GetMenu(ToHwnd(window)) : nullptr;
+    if (menu)
+        CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void DeskCheckMenuRadioItem(WindowHandle window, unsigned first, unsigned last, unsigned chosen) {
+    HMENU menu = window ? GetMenu(ToHwnd(window)) : nullptr;
+    if (menu)
+        CheckMenuRadioItem(menu, first, last, chosen, MF_BYCOMMAND);
+}
+
+ProcessHandle DeskOpenProcess(std::uint32_t access, std::uint32_t processId) {
+    return reinterpret_cast<ProcessHandle>(OpenProcess(access, FALSE, processId));
+}
+
+void DeskCloseProcess(ProcessHandle process) {
+    if (process)
+        CloseHandle(ToHandle(process));
+}
+
+std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t milliseconds) {
+    return WaitForInputIdle(ToHandle(process), milliseconds);
+}
+
+bool DeskIsSelf64Bit() {
+    return sizeof(void*) == 8;
+}
+
+bool DeskIsProcess64Bit(ProcessHandle process) {
+    // A process under WOW64 is a 32-bit one on a 64-bit Windows; without WOW64 every process has
+    // the width of the Windows it runs on, which a 32-bit companion learns from its own WOW64 state.
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(ToHandle(process), &wow64))
+        return DeskIsSelf64Bit();
+    if (wow64)
+        return false;
+    if (DeskIsSelf64Bit())
+        return true;
+    BOOL selfWow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &selfWow64);
+    return selfWow64 != FALSE;
+}
+
+RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {
+    void* address = VirtualAllocEx(ToHandle(process), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    return reinterpret_cast<std::uintptr_t>(address);
+}
+
+bool DeskRemoteWrite(ProcessHandle process, RemoteAddress address, const void* data, std::size_t size) {
+    SIZE_T written = 0;
+    return WriteProcessMemory(ToHandle(process), reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)),
+                              data, size, &written) &&
+           written == size;
+}
+
+bool DeskRemoteRead(ProcessHandle process, RemoteAddress address, void* data, std::size_t size) {
+    SIZE_T read = 0;
+    return ReadProcessMemory(ToHandle(process), reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)),
+                             data, size, &read) &&
+           read == size;
+}
+
+void DeskRemoteFree(ProcessHandle process, RemoteAddress address) {
+    if (address)
+        VirtualFreeEx(ToHandle(process), reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), 0,
+                      MEM_RELEASE);
+}
+
+void DeskSleep(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+std::uint64_t DeskTickMs() {
+    return GetTickCount64();
+}
+
+std::int64_t DeskTime() {
+    std::time_t now = std::time(nullptr);
+    return now == static_cast<std::time_t>(-1) ? -1 : static_cast<std::int64_t>(now);
+}
+
+bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size_t zoneSize) {
+    std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm* local = std::localtime(&when);
+    if (!local)
+        return false;
+    *out = *local;
+    if (zoneSize > 0) {
+        // The runtime's own zone name, as strftime's %Z gives it; a larger buffer than any name.
+        char zone[256] = "";
+        if (std::strftime(zone, sizeof zone, "%Z", out) == 0)
+            zone[0] = '\0';
+        std::strncpy(zoneName, zone, zoneSize - 1);
+        zoneName[zoneSize - 1] = '\0';
+    }
+    return true;
+}
+
+int DeskMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned style) {
+    return MessageBoxA(ToHwnd(owner), text, caption, style);
+}
+
+long DeskReadFile(const char* path, void* data, std::size_t size) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    std::size_t total = 0;
+    char* bytes = static_cast<char*>(data);
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, bytes + total, static_cast<DWORD>(size - total), &got, nullptr) || got == 0)
+            break;
+        total += got;
+    }
+    CloseHandle(file);
+    return static_cast<long>(total);
+}
+
+bool DeskWriteFile(const char* path, const void* data, std::size_t size) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+    // The bytes must be on the disk before the replace makes them the data file.
+    ok = FlushFileBuffers(file) && ok;
+    return CloseHandle(file) && ok;
+}
+
+bool DeskReplaceFile(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void DeskDeleteFile(const char* path) {
+    DeleteFileA(path);
+}

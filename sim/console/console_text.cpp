@@ -1,0 +1,422 @@
+#include "console_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace qxsim {
+
+namespace {
+
+bool is_blank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// snprintf that reports what it really wrote, never what it would have liked to.
+size_t put(char* out, size_t cap, const char* fmt, ...) {
+    if (!out || cap == 0) {
+        return 0;
+    }
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(out, cap, fmt, ap);
+    va_end(ap);
+    if (n < 0) {
+        out[0] = '\0';
+        return 0;
+    }
+    return static_cast<size_t>(n) < cap ? static_cast<size_t>(n) : cap - 1;
+}
+
+bool span_is(const char* s, size_t len, const char* word) {
+    size_t n = std::strlen(word);
+    return len == n && std::memcmp(s, word, n) == 0;
+}
+
+} // namespace
+
+bool is_colour_code(const char* s, size_t remaining) {
+    return s && remaining >= 2 && s[0] == '^' && s[1] >= '0' && s[1] <= '7';
+}
+
+size_t clean_message(const char* msg, size_t len, char* out, size_t cap) {
+    if (!out || cap == 0) {
+        return 0;
+    }
+    if (cap < 3) {
+        out[0] = '\0';
+        return 0;
+    }
+    if (!msg) {
+        len = 0;
+    }
+    if (len > kMaxMessage) {
+        msg += len - kMaxMessage;
+        len = kMaxMessage;
+    }
+    const size_t room = cap - 3; // the final CRLF and the NUL always fit
+    size_t n = 0;
+    bool at_line_end = false;
+    for (size_t i = 0; i < len; ++i) {
+        char c = msg[i];
+        if (is_colour_code(msg + i, len - i)) {
+            ++i;
+            continue;
+        }
+        if (c == '\0') {
+            continue; // would cut the log's C string short
+        }
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < len && msg[i + 1] == '\n') {
+                ++i;
+            }
+            if (n + 2 > room) {
+                break;
+            }
+            out[n++] = '\r';
+            out[n++] = '\n';
+            at_line_end = true;
+            continue;
+        }
+        if (n + 1 > room) {
+            break;
+        }
+        out[n++] = c;
+        at_line_end = false;
+    }
+    if (!at_line_end) {
+        out[n++] = '\r';
+        out[n++] = '\n';
+    }
+    out[n] = '\0';
+    return n;
+}
+
+bool counter_add(LogCounter* counter, size_t len) {
+    if (!counter) {
+        return false;
+    }
+    unsigned long added = len > kLogLimit ? kLogLimit + 1 : static_cast<unsigned long>(len);
+    if (counter->total > kLogLimit) {
+        counter->total = kLogLimit + 1; // keeps the sum below from wrapping
+    }
+    counter->total += added;
+    if (counter->total > kLogLimit) {
+        counter->total = added;
+        return true;
+    }
+    return false;
+}
+
+size_t command_slash(const char* line, size_t len) {
+    return (line && len > 0 && (line[0] == '\\' || line[0] == '/')) ? 1 : 0;
+}
+
+size_t next_command(const char* text, size_t len, size_t pos, Span* cmd) {
+    if (!text || pos >= len) {
+        if (cmd) {
+            cmd->start = len;
+            cmd->len = 0;
+        }
+        return len;
+    }
+    size_t i = pos;
+    bool quoted = false;
+    for (; i < len; ++i) {
+        char c = text[i];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if ((c == ';' && !quoted) || c == '\r' || c == '\n') {
+            break;
+        }
+    }
+    size_t start = pos;
+    size_t end = i;
+    while (start < end && is_blank(text[start])) {
+        ++start;
+    }
+    while (end > start && is_blank(text[end - 1])) {
+        --end;
+    }
+    if (cmd) {
+        cmd->start = start;
+        cmd->len = end - start;
+    }
+    return i < len ? i + 1 : len;
+}
+
+void tokenize(const char* cmd, size_t len, Args* args) {
+    if (!args) {
+        return;
+    }
+    args->argc = 0;
+    if (!cmd) {
+        return;
+    }
+    const size_t cap = sizeof(args->storage);
+    size_t out = 0;
+    size_t i = 0;
+    while (i < len && args->argc < kMaxArgs) {
+        while (i < len && is_blank(cmd[i])) {
+            ++i;
+        }
+        if (i >= len || out >= cap) {
+            break;
+        }
+        char* word = args->storage + out;
+        if (cmd[i] == '"') {
+            ++i;
+            while (i < len && cmd[i] != '"') {
+                if (out + 1 < cap) {
+                    args->storage[out++] = cmd[i];
+                }
+                ++i;
+            }
+            if (i < len) {
+                ++i; // the closing quote
+            }
+        } else {
+            while (i < len && !is_blank(cmd[i]) && cmd[i] != '"') {
+                if (out + 1 < cap) {
+                    args->storage[out++] = cmd[i];
+                }
+                ++i;
+            }
+        }
+        args->storage[out++] = '\0';
+        args->argv[args->argc++] = word;
+    }
+}
+
+size_t join_args(const Args* args, int from, char* out, size_t cap) {
+    if (!out || cap == 0) {
+        return 0;
+    }
+    size_t n = 0;
+    out[0] = '\0';
+    if (!args || from < 0) {
+        return 0;
+    }
+    for (int k = from; k < args->argc; ++k) {
+        if (k > from && n + 1 < cap) {
+            out[n++] = ' ';
+        }
+        for (const char* p = args->argv[k]; *p && n + 1 < cap; ++p) {
+            out[n++] = *p;
+        }
+    }
+    out[n] = '\0';
+    return n;
+}
+
+bool equals_nocase(const char* a, const char* b) {
+    if (!a || !b) {
+        return false;
+    }
+    for (; *a && *b; ++a, ++b) {
+        if (lower(*a) != lower(*b)) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+size_t format_chat(const char* name, const char* text, char* out, size_t cap) {
+    return put(out, cap, "%s^7: ^2%s", name ? name : "", text ? text : "");
+}
+
+size_t format_entered(const char* name, char* out, size_t cap) {
+    return put(out, cap, "%s^7 entered the game", name ? name : "");
+}
+
+size_t format_name_query(const char* name, char* out, size_t cap) {
+    return put(out, cap, "\"name\" is:\"%s^7\" default:\"%s^7\"", name ? name : "", kDefaultName);
+}
+
+bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out,
+                   size_t cap) {
+    if (!name || name_cap == 0 || !new_name || new_len == 0) {
+        return false;
+    }
+    char fresh[kMaxName + 1];
+    size_t n = new_len;
+    if (n > kMaxName) {
+        n = kMaxName;
+    }
+    if (n > name_cap - 1) {
+        n = name_cap - 1;
+    }
+    std::memcpy(fresh, new_name, n);
+    fresh[n] = '\0';
+    if (fresh[0] == '\0' || std::strcmp(fresh, name) == 0) {
+        return false;
+    }
+    put(out, cap, "%s^7 renamed to %s", name, fresh);
+    std::memcpy(name, fresh, n + 1);
+    return true;
+}
+
+Action run_command(const char* cmd, size_t len, char* name, size_t name_cap, char* out, size_t cap) {
+    if (out && cap > 0) {
+        out[0] = '\0';
+    }
+    Args args;
+    tokenize(cmd, len, &args);
+    if (args.argc == 0) {
+        return Action::None;
+    }
+    const char* word = args.argv[0];
+    char text[sizeof(args.storage)];
+    if (equals_nocase(word, "say")) {
+        if (args.argc < 2) {
+            return Action::None; // the game ignores an empty say
+        }
+        join_args(&args, 1, text, sizeof(text));
+        format_chat(name, text, out, cap);
+        return Action::Print;
+    }
+    if (equals_nocase(word, "echo")) {
+        join_args(&args, 1, out, cap);
+        return Action::Print;
+    }
+    if (equals_nocase(word, "name")) {
+        if (args.argc == 1) {
+            format_name_query(name, out, cap);
+            return Action::Print;
+        }
+        return rename_player(name, name_cap, args.argv[1], std::strlen(args.argv[1]), out, cap)
+                   ? Action::Print
+                   : Action::None;
+    }
+    if (equals_nocase(word, "quit")) {
+        return Action::Quit;
+    }
+    return Action::None;
+}
+
+size_t transcript_text(const char* line, size_t len, char* out, size_t cap) {
+    if (!out || cap == 0) {
+        return 0;
+    }
+    size_t n = 0;
+    for (size_t i = 0; line && i < len && n + 1 < cap; ++i) {
+        char c = line[i];
+        out[n++] = (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    out[n] = '\0';
+    return n;
+}
+
+ScriptParse parse_script_line(const char* line, size_t len, ScriptLine* out) {
+    if (!out) {
+        return ScriptParse::Error;
+    }
+    out->delay_ms = 0;
+    out->kind = ScriptKind::Message;
+    out->text.start = 0;
+    out->text.len = 0;
+    out->error = nullptr;
+    if (!line) {
+        return ScriptParse::Skip;
+    }
+    while (len > 0 && line[len - 1] == '\r') {
+        --len;
+    }
+    size_t i = 0;
+    while (i < len && (line[i] == ' ' || line[i] == '\t')) {
+        ++i;
+    }
+    if (i == len || line[i] == '#') {
+        return ScriptParse::Skip;
+    }
+    if (line[i] < '0' || line[i] > '9') {
+        out->error = "expected a delay in milliseconds";
+        return ScriptParse::Error;
+    }
+    unsigned long delay = 0;
+    for (; i < len && line[i] >= '0' && line[i] <= '9'; ++i) {
+        delay = delay * 10 + static_cast<unsigned long>(line[i] - '0');
+        if (delay > kMaxScriptDelay) {
+            out->error = "delay longer than a day";
+            return ScriptParse::Error;
+        }
+    }
+    out->delay_ms = delay;
+    if (i < len) {
+        if (line[i] != ' ' && line[i] != '\t') {
+            out->error = "expected a space after the delay";
+            return ScriptParse::Error;
+        }
+        ++i;
+    }
+    out->text.start = i;
+    out->text.len = len - i;
+    if (i >= len || line[i] != '@') {
+        return ScriptParse::Event;
+    }
+    if (i + 1 < len && line[i + 1] == '@') {
+        // "@@text" prints "@text"
+        out->text.start = i + 1;
+        out->text.len = len - i - 1;
+        return ScriptParse::Event;
+    }
+    size_t word = i + 1;
+    size_t word_end = word;
+    while (word_end < len && line[word_end] != ' ' && line[word_end] != '\t') {
+        ++word_end;
+    }
+    size_t arg = word_end;
+    if (arg < len) {
+        ++arg; // one separator; the rest belongs to the argument
+    }
+    size_t arg_end = len;
+    out->text.start = arg;
+    out->text.len = arg_end - arg;
+    size_t trimmed_start = arg;
+    size_t trimmed_end = arg_end;
+    while (trimmed_start < trimmed_end && (line[trimmed_start] == ' ' || line[trimmed_start] == '\t')) {
+        ++trimmed_start;
+    }
+    while (trimmed_end > trimmed_start && (line[trimmed_end - 1] == ' ' || line[trimmed_end - 1] == '\t')) {
+        --trimmed_end;
+    }
+    const char* w = line + word;
+    size_t wlen = word_end - word;
+    if (span_is(w, wlen, "enter") || span_is(w, wlen, "clear") || span_is(w, wlen, "close")) {
+        if (trimmed_end > trimmed_start) {
+            out->error = "this directive takes no argument";
+            return ScriptParse::Error;
+        }
+        out->kind = span_is(w, wlen, "enter")   ? ScriptKind::Enter
+                    : span_is(w, wlen, "clear") ? ScriptKind::Clear
+                                                : ScriptKind::Close;
+        out->text.len = 0;
+        return ScriptParse::Event;
+    }
+    if (span_is(w, wlen, "say")) {
+        out->kind = ScriptKind::Say;
+        return ScriptParse::Event;
+    }
+    if (span_is(w, wlen, "rename")) {
+        if (trimmed_end == trimmed_start) {
+            out->error = "@rename needs the new name";
+            return ScriptParse::Error;
+        }
+        if (trimmed_end - trimmed_start > kMaxName) {
+            out->error = "@rename name longer than 63 characters";
+            return ScriptParse::Error;
+        }
+        out->kind = ScriptKind::Rename;
+        out->text.start = trimmed_start;
+        out->text.len = trimmed_end - trimmed_start;
+        return ScriptParse::Event;
+    }
+    out->error = "unknown directive (write @@ to print a line starting with @)";
+    return ScriptParse::Error;
+}
+
+} // namespace qxsim

@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Runs one scenario of an end-to-end driver under wine64, in a fresh working directory, and
+# always cleans the Wine prefix up afterwards.
+#
+# usage: run_scenario.sh <driver.exe> <scenario> <workdir-root> [file ...]
+#   The scenario runs in <workdir-root>/<scenario>, emptied first; the files are copied there.
+#
+# environment:
+#   E2E_PREFIX      Wine prefix shared by a test run; made once from scratch when missing
+#                   (default <workdir-root>/.wineprefix)
+#   E2E_GRAPHICS    null (default: headless, Graphics=null) or x11 (needs DISPLAY; screenshot.sh)
+#   E2E_WINE64      the wine64 binary (default: wine64 on PATH, then /usr/lib/wine/wine64)
+#   E2E_WATCHDOG_S  the driver's own whole-scenario watchdog (default 120)
+#   E2E_TIMEOUT_S   hard limit on the driver process (default watchdog + 30)
+#   E2E_EXPECT_FAIL extended regex: the scenario must FAIL and print a line matching it
+# exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running).
+set -uo pipefail
+
+me=run_scenario
+die() {
+    echo "$me: FAIL: $*" >&2
+    exit 1
+}
+now_ms() { date +%s%3N; }
+
+[ $# -ge 3 ] || die "usage: $0 <driver.exe> <scenario> <workdir-root> [file ...]"
+driver=$(realpath -m -- "$1")
+scenario=$2
+root=$(realpath -m -- "$3")
+shift 3
+[ -f "$driver" ] || die "driver $driver does not exist (not built?)"
+case $scenario in
+'' | */* | .*) die "bad scenario name '$scenario'" ;;
+esac
+
+# ---- Wine: missing is a failure, never a skip ----
+if [ -n "${E2E_WINE64:-}" ]; then
+    wine=$E2E_WINE64
+    [ -x "$wine" ] || die "wine64 not found at E2E_WINE64=$wine (install the wine64 package)"
+else
+    wine=$(command -v wine64 || true)
+    if [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64; fi
+    [ -n "$wine" ] || die "wine64 not found on PATH nor in /usr/lib/wine (install the wine64 package)"
+fi
+wineserver=$(dirname "$wine")/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+[ -n "$wineserver" ] && [ -x "$wineserver" ] || die "wineserver not found beside $wine"
+
+graphics=${E2E_GRAPHICS:-null}
+case $graphics in
+null) unset DISPLAY WAYLAND_DISPLAY ;;
+x11) [ -n "${DISPLAY:-}" ] || die "E2E_GRAPHICS=x11 needs DISPLAY (use screenshot.sh)" ;;
+*) die "E2E_GRAPHICS must be null or x11, not '$graphics'" ;;
+esac
+
+prefix=$(realpath -m -- "${E2E_PREFIX:-$root/.wineprefix}")
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono/Gecko installer prompts, no desktop menu entries.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+
+# ---- the prefix: made once, under a lock, so parallel runs neither race nor see half of one ----
+make_prefix() {
+    local t0
+    t0=$(now_ms)
+    echo "$me: creating Wine prefix $prefix ($graphics graphics)"
+    rm -rf -- "$prefix"
+    timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot -i failed for $prefix"
+    if [ "$graphics" = null ]; then
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+            die "cannot set Graphics=null in $prefix"
+    else
+        # A virtual desktop: Wine draws frames, captions and menus itself, with no window manager.
+        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 &&
+            "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${E2E_DESKTOP:-1024x768}" /f \
+                >/dev/null 2>&1 || die "cannot set the virtual desktop in $prefix"
+    fi
+    # A crashing program ends with a backtrace on stderr instead of waiting on a dialog.
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
+        die "cannot turn the crash dialog off in $prefix"
+    # The registry reaches the disk when the server stops.
+    timeout 120 "$wineserver" -w || die "wineserver did not stop after creating $prefix"
+    echo "$graphics" >"$prefix/.e2e-ready"
+    echo "$me: prefix ready in $(($(now_ms) - t0)) ms"
+}
+
+mkdir -p -- "$(dirname "$prefix")" || die "cannot create $(dirname "$prefix")"
+exec 9>"$prefix.lock" || die "cannot open $prefix.lock"
+flock -w 600 9 || die "timed out waiting for the lock on $prefix"
+if [ "$(cat "$prefix/.e2e-ready" 2>/dev/null)" != "$graphics" ]; then
+    make_prefix
+fi
+exec 9>&-
+
+# ---- a fresh working directory ----
+work=$root/$scenario
+rm -rf -- "$work"
+mkdir -p -- "$work" || die "cannot create $work"
+for f in "$@"; do
+    [ -f "$f" ] || die "file $f for the working directory does not exist"
+    cp -- "$f" "$work/" || die "cannot copy $f into $work"
+done
+export E2E_WORKDIR=$work
+
+# ---- processes of this prefix, other than Wine's own services ----
+prefix_programs() {
+    local p cmd
+    for p in /proc/[0-9]*; do
+        [ "${p#/proc/}" = "$$" ] && continue
+        if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+            cmd=$(tr '\0' ' ' <"$p/cmdline" 2>/dev/null)
+            case $cmd in
+            '' | *wineserver* | *'\services.exe'* | *'\winedevice.exe'* | *'\plugplay.exe'* | *'\explorer.exe'* | \
+                *'\svchost.exe'* | *'\rpcss.exe'* | *'\conhost.exe'* | *wineboot*) ;;
+            *) echo "${p#/proc/} $cmd" ;;
+            esac
+        fi
+    done
+}
+
+cleanup() {
+    "$wineserver" -k >/dev/null 2>&1
+    timeout 30 "$wineserver" -w >/dev/null 2>&1
+}
+trap cleanup EXIT
+trap 'echo "$me: interrupted" >&2; exit 1' INT TERM HUP
+
+watchdog_s=${E2E_WATCHDOG_S:-120}
+limit_s=${E2E_TIMEOUT_S:-$((watchdog_s + 30))}
+export E2E_WATCHDOG_S=$watchdog_s
+
+cd -- "$work" || die "cannot enter $work"
+t0=$(now_ms)
+timeout --kill-after=10 "$limit_s" "$wine" "$driver" "$scenario" 2>&1 | tee "$work/driver.log"
+rc=${PIPESTATUS[0]}
+took=$(($(now_ms) - t0))
+
+status=0
+if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+    echo "$me: FAIL: TIMEOUT: $scenario still running after ${limit_s} s; killed" >&2
+    status=1
+elif [ -n "${E2E_EXPECT_FAIL:-}" ]; then
+    if [ "$rc" -eq 0 ]; then
+        echo "$me: FAIL: $scenario passed, but it must fail with /$E2E_EXPECT_FAIL/" >&2
+        status=1
+    elif [ "$rc" -eq 2 ]; then
+        echo "$me: FAIL: the driver does not know $scenario" >&2
+        status=1
+    elif ! grep -Eq -- "$E2E_EXPECT_FAIL" "$work/driver.log"; then
+        echo "$me: FAIL: $scenario failed (exit $rc) but did not print /$E2E_EXPECT_FAIL/" >&2
+        status=1
+    else
+        echo "$me: $scenario failed as it must (exit $rc, printed /$E2E_EXPECT_FAIL/)"
+    fi
+elif [ "$rc" -ne 0 ]; then
+    echo "$me: FAIL: $scenario exited with $rc" >&2
+    status=1
+fi
+
+# The driver kills what it started; a program still running now is a fault in the harness.
+left=""
+for _ in $(seq 1 30); do
+    left=$(prefix_programs)
+    [ -z "$left" ] && break
+    sleep 0.1
+done
+if [ -n "$left" ]; then
+    echo "$me: FAIL: programs left running after the driver ended (killed now):" >&2
+    echo "$left" | sed 's/^/    /' >&2
+    status=1
+fi
+
+echo "$me: $scenario: exit $rc, ${took} ms, verdict $([ $status -eq 0 ] && echo PASS || echo FAIL)"
+exit $status

@@ -1,0 +1,551 @@
+#include "tests/unit/fake_desktop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace fake {
+namespace {
+
+struct World {
+    std::map<WindowHandle, Window> windows;
+    WindowHandle nextHandle = 0x100;
+    std::map<std::uint32_t, Process> processes;
+    std::map<ProcessHandle, std::uint32_t> openHandles;
+    ProcessHandle nextProcessHandle = 0x9000;
+    RemoteAddress nextRemote = 0x10000;
+    bool self64 = sizeof(void*) == 8;
+    std::uint64_t tick = 0;
+    bool clockBroken = false;
+    std::string zoneName = "UTC";
+    std::vector<Call> calls;
+    std::function<void(const Call&)> hook;
+    std::vector<MessageBoxShown> boxes;
+    std::map<std::string, std::string> files;
+    long failWriteAfter = -1;
+    bool failReplace = false;
+    bool failOpenForRead = false;
+};
+
+std::recursive_mutex worldLock;
+World world;
+
+// Records a call, charges its cost on the clock and runs the hook; returns the recorded entry.
+void Record(const char* name, WindowHandle window = 0, unsigned message = 0, std::uintptr_t wParam = 0,
+            std::intptr_t lParam = 0, const std::string& text = std::string()) {
+    world.tick += kCallCostMs;
+    Call call;
+    call.name = name;
+    call.window = window;
+    call.message = message;
+    call.wParam = wParam;
+    call.lParam = lParam;
+    call.text = text;
+    call.tick = world.tick;
+    world.calls.push_back(call);
+    if (world.hook) {
+        auto hook = world.hook;
+        hook(world.calls.back());
+    }
+}
+
+Window* Live(WindowHandle handle) {
+    auto it = world.windows.find(handle);
+    return it == world.windows.end() ? nullptr : &it->second;
+}
+
+std::intptr_t DefaultMessage(Window& w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    switch (message) {
+    case kWmSetText:
+        w.text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        return 1;
+    case kWmGetTextLength: return static_cast<std::intptr_t>(w.text.size());
+    case kWmGetText: {
+        char* buffer = reinterpret_cast<char*>(lParam);
+        if (!buffer || wParam == 0)
+            return 0;
+        std::size_t n = std::min<std::size_t>(w.text.size(), wParam - 1);
+        std::memcpy(buffer, w.text.data(), n);
+        buffer[n] = '\0';
+        return static_cast<std::intptr_t>(n);
+    }
+    default: return 0;
+    }
+}
+
+std::string SentText(unsigned message, std::intptr_t lParam) {
+    if (message == kWmSetText && lParam)
+        return reinterpret_cast<const char*>(lParam);
+    return std::string();
+}
+
+} // namespace
+
+void Reset() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world = World();
+}
+
+WindowHandle AddWindow(const std::string& className, const std::string& text, WindowHandle parent, int id) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Window w;
+    w.handle = world.nextHandle;
+    world.nextHandle += 4;
+    w.className = className;
+    w.text = text;
+    w.parent = parent;
+    w.id = id;
+    if (Window* p = Live(parent)) {
+        p->children.push_back(w.handle);
+        w.processId = p->processId;
+    }
+    world.windows[w.handle] = w;
+    return w.handle;
+}
+
+Window* Find(WindowHandle handle) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    return Live(handle);
+}
+
+void DestroyWindow(WindowHandle handle) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Window* w = Live(handle);
+    if (!w)
+        return;
+    std::vector<WindowHandle> children = w->children;
+    if (Window* p = Live(w->parent)) {
+        auto& siblings = p->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), handle), siblings.end());
+    }
+    world.windows.erase(handle);
+    for (WindowHandle child : children)
+        DestroyWindow(child);
+}
+
+Process& AddProcess(std::uint32_t id, bool is64Bit) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Process& p = world.processes[id];
+    p.id = id;
+    p.is64Bit = is64Bit;
+    return p;
+}
+
+Process* FindProcess(std::uint32_t id) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    auto it = world.processes.find(id);
+    return it == world.processes.end() ? nullptr : &it->second;
+}
+
+int OpenProcessHandles() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    return static_cast<int>(world.openHandles.size());
+}
+
+void SetSelf64Bit(bool is64Bit) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.self64 = is64Bit;
+}
+
+std::uint64_t Now() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    return world.tick;
+}
+
+void Advance(std::uint64_t milliseconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.tick += milliseconds;
+}
+
+void SetClockBroken(bool broken) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.clockBroken = broken;
+}
+
+void SetZoneName(const std::string& name) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.zoneName = name;
+}
+
+const std::vector<Call>& Calls() {
+    return world.calls;
+}
+
+void ClearCalls() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.calls.clear();
+}
+
+void SetCallHook(std::function<void(const Call&)> hook) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.hook = std::move(hook);
+}
+
+std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    std::vector<std::string> texts;
+    for (const Call& c : world.calls) {
+        if (c.name == "SendMessage" && c.window == window && c.message == message)
+            texts.push_back(c.text);
+    }
+    return texts;
+}
+
+const std::vector<MessageBoxShown>& MessageBoxes() {
+    return world.boxes;
+}
+
+std::map<std::string, std::string>& Files() {
+    return world.files;
+}
+
+void FailNextWriteAfter(long bytes) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failWriteAfter = bytes;
+}
+
+void FailReplace(bool fail) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failReplace = fail;
+}
+
+void FailOpenForRead(bool fail) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failOpenForRead = fail;
+}
+
+} // namespace fake
+
+using namespace fake;
+
+WindowHandle DeskFindWindow(const char* className, const char* title) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("FindWindow", 0, 0, 0, 0, className ? className : "");
+    for (auto& entry : world.windows) {
+        const Window& w = entry.second;
+        if (w.parent != 0)
+            continue;
+        if (className && w.className != className)
+            continue;
+        if (title && w.text != title)
+            continue;
+        return w.handle;
+    }
+    return 0;
+}
+
+WindowHandle DeskGetWindow(WindowHandle window, unsigned relation) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetWindow", window, relation);
+    Window* w = Live(window);
+    if (!w)
+        return 0;
+    if (relation == kGwChild)
+        return w->children.empty() ? 0 : w->children.front();
+    if (relation == kGwHwndNext) {
+        Window* p = Live(w->parent);
+        if (!p)
+            return 0;
+        auto it = std::find(p->children.begin(), p->children.end(), window);
+        if (it == p->children.end() || ++it == p->children.end())
+            return 0;
+        return *it;
+    }
+    return 0;
+}
+
+WindowHandle DeskGetDlgItem(WindowHandle parent, int id) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetDlgItem", parent, 0, static_cast<std::uintptr_t>(id));
+    Window* p = Live(parent);
+    if (!p)
+        return 0;
+    for (WindowHandle child : p->children) {
+        Window* c = Live(child);
+        if (c && c->id == id)
+            return child;
+    }
+    return 0;
+}
+
+std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("SendMessage", window, message, wParam, lParam, SentText(message, lParam));
+    Window* w = Live(window);
+    if (!w)
+        return 0;
+    std::intptr_t result = 0;
+    if (w->onMessage) {
+        MessageHandler handler = w->onMessage; // the handler may destroy its own window
+        if (handler(*w, message, wParam, lParam, result))
+            return result;
+        w = Live(window);
+        if (!w)
+            return 0;
+    }
+    return DefaultMessage(*w, message, wParam, lParam);
+}
+
+bool DeskPostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("PostMessage", window, message, wParam, lParam, SentText(message, lParam));
+    Window* w = Live(window);
+    if (!w)
+        return false;
+    // Delivered at once: the double has no queue, and posts carry no pointers.
+    std::intptr_t result = 0;
+    if (w->onMessage) {
+        MessageHandler handler = w->onMessage;
+        if (handler(*w, message, wParam, lParam, result))
+            return true;
+    }
+    return true;
+}
+
+int DeskGetWindowText(WindowHandle window, char* buffer, int size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetWindowText", window, 0, static_cast<std::uintptr_t>(size));
+    if (size <= 0)
+        return 0;
+    buffer[0] = '\0';
+    Window* w = Live(window);
+    if (!w)
+        return 0;
+    std::size_t n = std::min<std::size_t>(w->text.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(buffer, w->text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+bool DeskShowWindow(WindowHandle window, int command) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ShowWindow", window, 0, static_cast<std::uintptr_t>(command));
+    Window* w = Live(window);
+    if (!w)
+        return false;
+    bool wasVisible = w->visible;
+    w->visible = command != kSwHide;
+    return wasVisible;
+}
+
+bool DeskIsWindow(WindowHandle window) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("IsWindow", window);
+    return Live(window) != nullptr;
+}
+
+std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetWindowProcessId", window);
+    Window* w = Live(window);
+    return w ? w->processId : 0;
+}
+
+void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("SetLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
+    Window* p = Live(parent);
+    if (!p)
+        return;
+    for (WindowHandle child : p->children) {
+        Window* c = Live(child);
+        if (c && c->id == id)
+            c->text = text ? text : "";
+    }
+}
+
+void DeskCheckMenuItem(WindowHandle window, unsigned id, bool checked) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("CheckMenuItem", window, 0, id, checked ? 1 : 0);
+    if (Window* w = Live(window))
+        w->menuChecks[id] = checked;
+}
+
+void DeskCheckMenuRadioItem(WindowHandle window, unsigned first, unsigned last, unsigned chosen) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("CheckMenuRadioItem", window, first, last, chosen);
+    if (Window* w = Live(window))
+        w->radioChecked = chosen;
+}
+
+ProcessHandle DeskOpenProcess(std::uint32_t access, std::uint32_t processId) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("OpenProcess", 0, 0, access, processId);
+    auto it = world.processes.find(processId);
+    if (it == world.processes.end() || !it->second.canOpen)
+        return 0;
+    it->second.lastAccess = access;
+    ProcessHandle handle = world.nextProcessHandle;
+    world.nextProcessHandle += 4;
+    world.openHandles[handle] = processId;
+    return handle;
+}
+
+void DeskCloseProcess(ProcessHandle process) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("CloseProcess", 0, 0, process);
+    world.openHandles.erase(process);
+}
+
+static Process* OpenedProcess(ProcessHandle process) {
+    auto it = world.openHandles.find(process);
+    if (it == world.openHandles.end())
+        return nullptr;
+    auto p = world.processes.find(it->second);
+    return p == world.processes.end() ? nullptr : &p->second;
+}
+
+std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t milliseconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("WaitForInputIdle", 0, 0, process, milliseconds);
+    return OpenedProcess(process) ? 0 : 0xFFFFFFFFu;
+}
+
+bool DeskIsProcess64Bit(ProcessHandle process) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("IsProcess64Bit", 0, 0, process);
+    Process* p = OpenedProcess(process);
+    return p ? p->is64Bit : world.self64;
+}
+
+bool DeskIsSelf64Bit() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    return world.self64;
+}
+
+RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("RemoteAlloc", 0, 0, process, static_cast<std::intptr_t>(size));
+    Process* p = OpenedProcess(process);
+    if (!p)
+        return 0;
+    RemoteAddress address = world.nextRemote;
+    world.nextRemote += 0x1000 + (size & ~static_cast<std::size_t>(0xFFF));
+    p->blocks[address].assign(size, 0);
+    return address;
+}
+
+// The block holding [address, address + size), or null.
+static unsigned char* RemoteBytes(Process* p, RemoteAddress address, std::size_t size) {
+    if (!p)
+        return nullptr;
+    for (auto& block : p->blocks) {
+        if (address >= block.first && address - block.first + size <= block.second.size())
+            return block.second.data() + (address - block.first);
+    }
+    return nullptr;
+}
+
+bool DeskRemoteWrite(ProcessHandle process, RemoteAddress address, const void* data, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("RemoteWrite", 0, 0, process, static_cast<std::intptr_t>(size));
+    unsigned char* bytes = RemoteBytes(OpenedProcess(process), address, size);
+    if (!bytes)
+        return false;
+    std::memcpy(bytes, data, size);
+    return true;
+}
+
+bool DeskRemoteRead(ProcessHandle process, RemoteAddress address, void* data, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("RemoteRead", 0, 0, process, static_cast<std::intptr_t>(size));
+    unsigned char* bytes = RemoteBytes(OpenedProcess(process), address, size);
+    if (!bytes)
+        return false;
+    std::memcpy(data, bytes, size);
+    return true;
+}
+
+void DeskRemoteFree(ProcessHandle process, RemoteAddress address) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("RemoteFree", 0, 0, process, static_cast<std::intptr_t>(address));
+    if (Process* p = OpenedProcess(process))
+        p->blocks.erase(address);
+}
+
+void DeskSleep(std::uint32_t milliseconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.tick += milliseconds;
+    Record("Sleep", 0, 0, milliseconds);
+}
+
+std::uint64_t DeskTickMs() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("TickMs");
+    return world.tick;
+}
+
+std::int64_t DeskTime() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("Time");
+    if (world.clockBroken)
+        return -1;
+    return kCalendarStart + static_cast<std::int64_t>(world.tick / 1000);
+}
+
+bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size_t zoneSize) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("LocalTime", 0, 0, 0, 0, world.zoneName);
+    // The double's local time is UTC under whatever zone name the test chose.
+    std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm* utc = std::gmtime(&when);
+    if (!utc)
+        return false;
+    *out = *utc;
+    if (zoneSize > 0) {
+        std::size_t n = std::min(world.zoneName.size(), zoneSize - 1);
+        std::memcpy(zoneName, world.zoneName.data(), n);
+        zoneName[n] = '\0';
+    }
+    return true;
+}
+
+int DeskMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned style) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("MessageBox", owner, style, 0, 0, text ? text : "");
+    world.boxes.push_back(MessageBoxShown{owner, text ? text : "", caption ? caption : "", style});
+    return 1;
+}
+
+long DeskReadFile(const char* path, void* data, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ReadFile", 0, 0, 0, 0, path);
+    auto it = world.files.find(path);
+    if (world.failOpenForRead || it == world.files.end())
+        return -1;
+    std::size_t n = std::min(size, it->second.size());
+    std::memcpy(data, it->second.data(), n);
+    return static_cast<long>(n);
+}
+
+bool DeskWriteFile(const char* path, const void* data, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("WriteFile", 0, 0, size, 0, path);
+    const char* bytes = static_cast<const char*>(data);
+    if (world.failWriteAfter >= 0) {
+        std::size_t n = std::min(size, static_cast<std::size_t>(world.failWriteAfter));
+        world.failWriteAfter = -1;
+        world.files[path].assign(bytes, n);
+        return false;
+    }
+    world.files[path].assign(bytes, size);
+    return true;
+}
+
+bool DeskReplaceFile(const char* from, const char* to) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ReplaceFile", 0, 0, 0, 0, std::string(from) + " -> " + to);
+    auto it = world.files.find(from);
+    if (world.failReplace || it == world.files.end())
+        return false;
+    world.files[to] = it->second;
+    world.files.erase(from);
+    return true;
+}
+
+void DeskDeleteFile(const char* path) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("DeleteFile", 0, 0, 0, 0, path);
+    world.files.erase(path);
+}

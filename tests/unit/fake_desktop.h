@@ -1,0 +1,100 @@
+// The seam's test double: in-memory windows with scripted behaviour, processes with remote memory,
+// files that can be made to fail at any byte, message boxes that answer at once, a record of every
+// call, and a virtual clock. DeskSleep advances the clock at once and every other seam call advances
+// it by kCallCostMs, so a loop without pauses still reaches a time limit.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace fake {
+
+constexpr std::uint64_t kCallCostMs = 1;
+constexpr std::int64_t kCalendarStart = 1700000000; // a Tuesday in November 2023, 22:13:20 UTC
+
+struct Window;
+// Scripted behaviour: return true (and set result) to take the message; false falls back to the
+// default, which keeps the window text for WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH.
+typedef std::function<bool(Window& self, unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                           std::intptr_t& result)>
+    MessageHandler;
+
+struct Window {
+    WindowHandle handle = 0;
+    std::string className;
+    std::string text;
+    WindowHandle parent = 0;
+    std::vector<WindowHandle> children;
+    int id = 0;
+    std::uint32_t processId = 1;
+    bool visible = true;
+    MessageHandler onMessage;
+    std::map<unsigned, bool> menuChecks;
+    unsigned radioChecked = 0;
+};
+
+struct Call {
+    std::string name; // the seam function, without its "Desk" prefix
+    WindowHandle window = 0;
+    unsigned message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    std::string text; // text sent or asked for (WM_SETTEXT text, a class name, a file name ...)
+    std::uint64_t tick = 0;
+};
+
+struct MessageBoxShown {
+    WindowHandle owner;
+    std::string text;
+    std::string caption;
+    unsigned style;
+};
+
+struct Process {
+    std::uint32_t id = 0;
+    bool is64Bit = false;
+    bool canOpen = true;
+    std::uint32_t lastAccess = 0;
+    std::map<RemoteAddress, std::vector<unsigned char>> blocks;
+};
+
+// Everything back to empty, the clock to its start, this process 32-bit or 64-bit as the host is.
+void Reset();
+
+WindowHandle AddWindow(const std::string& className, const std::string& text, WindowHandle parent = 0, int id = 0);
+Window* Find(WindowHandle handle);
+// The window and its children stop existing.
+void DestroyWindow(WindowHandle handle);
+
+Process& AddProcess(std::uint32_t id, bool is64Bit);
+Process* FindProcess(std::uint32_t id);
+// Handles opened and not yet closed.
+int OpenProcessHandles();
+void SetSelf64Bit(bool is64Bit);
+
+std::uint64_t Now();
+void Advance(std::uint64_t milliseconds);
+// Makes DeskTime report failure (-1).
+void SetClockBroken(bool broken);
+void SetZoneName(const std::string& name);
+
+const std::vector<Call>& Calls();
+void ClearCalls();
+// Called after each recorded call, for faults that strike in the middle of an operation.
+void SetCallHook(std::function<void(const Call&)> hook);
+std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message = kWmSetText);
+
+const std::vector<MessageBoxShown>& MessageBoxes();
+
+std::map<std::string, std::string>& Files();
+// The next file write stops after this many bytes and fails; -1 writes normally.
+void FailNextWriteAfter(long bytes);
+void FailReplace(bool fail);
+void FailOpenForRead(bool fail);
+
+} // namespace fake

@@ -1,0 +1,75 @@
+// The parts that both threads run at once: formatting into the shared pool, and saving.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/data_file.h"
+#include "support/text_pool.h"
+#include "support/tracker_state.h"
+#include "tests/unit/fake_desktop.h"
+
+namespace {
+
+// Each thread formats texts of its own and checks every result at once. The rounds are short
+// enough that the pool never wraps within one, so any wrong or overlapping result is a race.
+TEST(ThreadsTest, FormatTextFromTwoThreadsKeepsEveryResultApart) {
+    fake::Reset();
+    constexpr int kPerThread = 600;
+    for (int round = 0; round < 20; ++round) {
+        ResetFormatPools();
+        std::vector<std::pair<const char*, std::size_t>> results[2];
+        int mismatches[2] = {0, 0};
+        auto work = [&](int id) {
+            for (int i = 0; i < kPerThread; ++i) {
+                const char* r = FormatText("%c%05d-%s", id ? 'M' : 'W', i, id ? "monitor" : "window");
+                std::string expected = std::string(1, id ? 'M' : 'W') + std::string(5 - std::to_string(i).size(), '0') +
+                                       std::to_string(i) + (id ? "-monitor" : "-window");
+                if (expected != r)
+                    ++mismatches[id];
+                results[id].emplace_back(r, expected.size() + 1);
+            }
+        };
+        std::thread other(work, 1);
+        work(0);
+        other.join();
+        EXPECT_EQ(mismatches[0], 0);
+        EXPECT_EQ(mismatches[1], 0);
+
+        std::vector<std::pair<const char*, std::size_t>> all(results[0]);
+        all.insert(all.end(), results[1].begin(), results[1].end());
+        std::sort(all.begin(), all.end());
+        for (std::size_t i = 1; i < all.size(); ++i)
+            ASSERT_LE(all[i - 1].first + all[i - 1].second, all[i].first) << "two results share pool bytes";
+    }
+}
+
+// Two threads saving at once (window close while the console goes away) leave a whole record.
+TEST(ThreadsTest, OverlappingSavesLeaveAWholeFile) {
+    fake::Reset();
+    ResetTrackerState();
+    Tracker.CapsCount = 10;
+    std::strcpy(Tracker.ResponseTemplates[2], "returned %d\n");
+    for (int round = 0; round < 50; ++round) {
+        std::thread other([] {
+            for (int i = 0; i < 20; ++i)
+                SaveStats();
+        });
+        for (int i = 0; i < 20; ++i)
+            SaveStats();
+        other.join();
+        const std::string& file = fake::Files()[kDataFileName];
+        ASSERT_EQ(file.size(), 2082u);
+        ASSERT_EQ(fake::Files().count(kDataFileTemp), 0u);
+    }
+    ResetTrackerState();
+    LoadStats();
+    EXPECT_EQ(Tracker.CapsCount, 10);
+    EXPECT_STREQ(Tracker.ResponseTemplates[2], "returned %d\n");
+}
+
+} // namespace
