@@ -1,0 +1,166 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "monitor/monitor.h"
+#include "support/data_file.h"
+#include "support/string_helpers.h"
+#include "support/text_pool.h"
+#include "ui/resource.h"
+
+MonitorValues Monitor = {-1, 0, false, ""};
+
+namespace {
+
+struct DefaultTemplate {
+    int slot;
+    const char* text;
+};
+
+const DefaultTemplate kDefaultTemplates[] = {
+    {kSlotFcFrags, "I have fragged^7 %d^2 flag carriers >:-)"},
+    {kSlotCaps, "I have capped^7 %d^2 flags, d00d!"},
+    {kSlotReturns, "I have returned^7 %d^2 flags, f00l!"},
+    {kSlotNowPlaying, "Now Playing:^7 %s"},
+};
+
+std::int32_t CalendarSeconds() {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
+}
+
+} // namespace
+
+void MonitorStart() {
+    Tracker.PlayerName[0] = '\0';
+    Monitor.GreetPending = false;
+    LoadStats();
+    // Only the start of an empty slot is written: the rest keeps its old bytes.
+    for (const DefaultTemplate& d : kDefaultTemplates) {
+        if (Tracker.ResponseTemplates[d.slot][0] == '\0')
+            std::memcpy(Tracker.ResponseTemplates[d.slot], d.text, std::strlen(d.text) + 1);
+    }
+    SyncSwitchIndicators();
+    DeskSetLabelText(Tracker.MainWindow, IDC_FCFRAGS, FormatText("Num FC Frags:\n%d", Tracker.FcFragCount));
+    DeskSetLabelText(Tracker.MainWindow, IDC_CAPS, FormatText("Num Caps:\n%d", Tracker.CapsCount));
+    DeskSetLabelText(Tracker.MainWindow, IDC_RETURNS, FormatText("Num Returns:\n%d", Tracker.ReturnsCount));
+}
+
+bool MonitorSearchStep() {
+    if (!Tracker.ConsoleWindow)
+        Tracker.ConsoleWindow = DeskFindWindow(kConsoleClass, nullptr);
+    DeskSleep(1000);
+    return Tracker.ConsoleWindow != 0;
+}
+
+void MonitorAttach() {
+    Tracker.ConsoleInput = DeskGetWindow(Tracker.ConsoleWindow, kGwChild);
+    WindowHandle child = Tracker.ConsoleInput;
+    for (int step = 0; step < 4; ++step)
+        child = DeskGetWindow(child, kGwHwndNext);
+    Tracker.LogControl = child;
+
+    // What the log holds already is history: only remember where it ends.
+    char* text = ReadConsoleLog();
+    Monitor.LastSeenIndex = CheckTerminated(text, Tracker.ClaimedSize) - 1;
+    std::free(text);
+    DeskSleep(1000);
+    Monitor.VisitStart = CalendarSeconds();
+}
+
+char* ReadConsoleLog() {
+    if (!DeskIsWindow(Tracker.MainWindow))
+        return nullptr;
+    std::intptr_t length = DeskSendMessage(Tracker.LogControl, kWmGetTextLength, 0, 0);
+    // An edit control never holds 2 GB; a length outside that is a broken answer, read as no text.
+    if (length < 0 || length >= INT32_MAX)
+        length = 0;
+    Tracker.LogLength = static_cast<std::int32_t>(length);
+    char* buffer = static_cast<char*>(std::calloc(static_cast<std::size_t>(length) + 1, 1));
+    if (!buffer)
+        return nullptr;
+    std::intptr_t copied = DeskSendMessage(Tracker.LogControl, kWmGetText, static_cast<std::uintptr_t>(length) + 1,
+                                           reinterpret_cast<std::intptr_t>(buffer));
+    if (copied < 0 || copied > length)
+        copied = copied < 0 ? 0 : length;
+    buffer[copied] = '\0';
+    Tracker.ClaimedSize = static_cast<std::int32_t>(copied) + 1;
+    return buffer;
+}
+
+void ForEachChunkLine(char* chunk, bool includeFirst, void (*handle)(char* line)) {
+    std::int32_t length = CheckTerminated(chunk, Tracker.ChunkLimit);
+    // A line feed in the last position ends the last line; it starts no new one.
+    std::int32_t start = 0;
+    std::int32_t lineNumber = 0;
+    for (std::int32_t i = 0; i <= length; ++i) {
+        bool atEnd = i == length;
+        if (!atEnd && chunk[i] != '\n')
+            continue;
+        if (lineNumber > 0 || includeFirst) {
+            std::size_t size = static_cast<std::size_t>(i - start);
+            char* line = static_cast<char*>(std::malloc(size + 1));
+            if (line) {
+                std::memcpy(line, chunk + start, size);
+                line[size] = '\0';
+                handle(line);
+                std::free(line);
+            }
+        }
+        if (atEnd || i >= length - 1)
+            break;
+        start = i + 1;
+        ++lineNumber;
+    }
+}
+
+void MonitorPoll() {
+    DeskShowWindow(Tracker.ConsoleWindow, kSwShow);
+    char* text = ReadConsoleLog();
+    std::int32_t current = CheckTerminated(text, Tracker.ClaimedSize) - 1;
+    char* chunk = nullptr;
+    // When nothing of the text was seen before (no text last time, or the console replaced its
+    // whole log), its first line is as new as the rest.
+    bool allNew = Monitor.LastSeenIndex == -1 || current < Monitor.LastSeenIndex;
+    if (text) {
+        if (current < Monitor.LastSeenIndex) {
+            chunk = text;
+            Tracker.ChunkLimit = Tracker.ClaimedSize;
+        } else {
+            std::int32_t start = Monitor.LastSeenIndex == -1 ? 0 : Monitor.LastSeenIndex;
+            chunk = text + start;
+            Tracker.ChunkLimit = Tracker.ClaimedSize - start;
+        }
+    }
+    Monitor.LastSeenIndex = current;
+    if (chunk)
+        ForEachChunkLine(chunk, allNew, HandleConsoleLine);
+    std::free(text);
+    DeskSleep(1000);
+}
+
+void MonitorDetach() {
+    Tracker.TotalSeconds = WrapAdd(Tracker.TotalSeconds, WrapSub(CalendarSeconds(), Monitor.VisitStart));
+    SaveStats();
+    Tracker.ConsoleWindow = 0;
+    Tracker.PlayerName[0] = '\0';
+}
+
+std::uint32_t MonitorThread(void*) {
+    MonitorStart();
+    for (;;) {
+        while (!MonitorSearchStep()) {
+        }
+        MonitorAttach();
+        while (DeskIsWindow(Tracker.ConsoleWindow))
+            MonitorPoll();
+        MonitorDetach();
+    }
+}
+
+void HandleConsoleLine(char* line) {
+    if (TrackGameEvent(line))
+        return;
+    if (TrackPlayerName(line))
+        return;
+    if (GreetOwnEntry(line))
+        return;
+}

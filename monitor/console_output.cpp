@@ -1,0 +1,80 @@
+#include <cstring>
+#include <string>
+
+#include "monitor/monitor.h"
+#include "support/text_pool.h"
+#include "ui/resource.h"
+
+namespace {
+
+void SetPrefixFromEcho() {
+    std::strcpy(Tracker.ChatPrefix, Tracker.Echo ? "echo" : "say");
+}
+
+std::int32_t Toggled(std::int32_t flag) {
+    return flag == 0 ? 1 : 0;
+}
+
+// The prefix is copied into the line at this very moment.
+void Announce(const char* format) {
+    SendToConsole(FormatText(format, Tracker.ChatPrefix));
+}
+
+void MarkCheck(unsigned id, std::int32_t flag) {
+    DeskCheckMenuItem(Tracker.MainWindow, id, flag != 0);
+}
+
+void MarkPlayerMode() {
+    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_WMP, Tracker.PlayerMode == 0 ? IDM_WINAMP : IDM_WMP);
+}
+
+} // namespace
+
+std::intptr_t SendToConsole(const char* text) {
+    if (!DeskIsWindow(Tracker.MainWindow))
+        return 0;
+    // The other thread may wrap the text pool over the text during the wait.
+    std::string line(text ? text : "");
+    DeskSleep(1000);
+    DeskSendMessage(Tracker.ConsoleInput, kWmSetText, 0, reinterpret_cast<std::intptr_t>(line.c_str()));
+    return DeskSendMessage(Tracker.ConsoleInput, kWmChar, 13, 0);
+}
+
+void TogglePower() {
+    Tracker.Power = Toggled(Tracker.Power);
+    SendToConsole(Tracker.Power ? "say \"^7Quorvex^3 Activated.\"" : "say \"^7Quorvex^3 Deactivated.\"");
+    MarkCheck(IDM_POWER, Tracker.Power);
+}
+
+void ToggleSilent() {
+    Tracker.Silent = Toggled(Tracker.Silent);
+    if (Tracker.Silent) {
+        Announce("%s \"^1Silence^7 Mode^3 Activated.\"");
+        Tracker.ChatPrefix[0] = '\0';
+    } else {
+        SetPrefixFromEcho();
+        Announce("%s \"^1Silence^7 Mode^3 Deactivated.\"");
+    }
+    MarkCheck(IDM_SILENT, Tracker.Silent);
+}
+
+void ToggleEcho() {
+    Tracker.Echo = Toggled(Tracker.Echo);
+    SetPrefixFromEcho();
+    Announce(Tracker.Echo ? "%s \"^1Echo^7 Mode^3 Activated.\"" : "%s \"^1Echo^7 Mode^3 Deactivated.\"");
+    MarkCheck(IDM_ECHO, Tracker.Echo);
+}
+
+void SetPlayerMode(std::int32_t mode) {
+    Tracker.PlayerMode = mode;
+    MarkPlayerMode();
+    Announce(mode == 0 ? "%s \"^1Winamp^7 mode initialized.\"" : "%s \"^1WMP^7 mode initialized.\"");
+}
+
+void SyncSwitchIndicators() {
+    MarkCheck(IDM_SILENT, Tracker.Silent);
+    MarkCheck(IDM_POWER, Tracker.Power);
+    MarkCheck(IDM_ECHO, Tracker.Echo);
+    SetPrefixFromEcho();
+    MarkPlayerMode();
+}

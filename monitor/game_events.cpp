@@ -1,0 +1,111 @@
+#include <cstring>
+
+#include "monitor/monitor.h"
+#include "support/text_pool.h"
+#include "ui/resource.h"
+
+namespace {
+
+struct CountedEvent {
+    const char* pattern;
+    std::int32_t TrackerState::*counter;
+    int slot;
+    int labelId;
+    const char* labelText;
+};
+
+const CountedEvent CountedEvents[] = {
+    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS, "Num FC Frags:\n%d"},
+    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS, "Num FC Frags:\n%d"},
+    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS, "Num Returns:\n%d"},
+    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS, "Num Returns:\n%d"},
+    {"%s captured the RED flag!\r", &TrackerState::CapsCount, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
+    {"%s captured the BLUE flag!\r", &TrackerState::CapsCount, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
+};
+
+const char kEntrySuffix[] = " entered the game\r";
+constexpr std::size_t kEntrySuffixLength = sizeof kEntrySuffix - 1;
+const char kNameAnswer[] = "\"name\" is:\"";
+constexpr std::size_t kNameAnswerLength = sizeof kNameAnswer - 1;
+
+// Names longer than the buffer are cut to what fits.
+void StoreName(char* name, const char* from, std::size_t length) {
+    if (length > kPlayerNameSize - 1)
+        length = kPlayerNameSize - 1;
+    std::memmove(name, from, length);
+    name[length] = '\0';
+}
+
+void ShowPlayerName() {
+    DeskSetLabelText(Tracker.MainWindow, IDC_PLAYERNAME, FormatText("Current Playername:\n%s", Tracker.PlayerName));
+}
+
+void Greet() {
+    SendToConsole(FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", Tracker.ChatPrefix, kProgramTitle));
+}
+
+} // namespace
+
+bool TrackGameEvent(const char* line) {
+    if (!Tracker.Power)
+        return false;
+    for (const CountedEvent& event : CountedEvents) {
+        if (std::strcmp(FormatText(event.pattern, Tracker.PlayerName), line) != 0)
+            continue;
+        std::int32_t& counter = Tracker.*event.counter;
+        counter = WrapAdd(counter, 1);
+        if (Tracker.ChatPrefix[0] != '\0') {
+            const char* filled = FormatResponse(0, Tracker.ResponseTemplates[event.slot], counter);
+            SendToConsole(FormatText("%s \"%s\"", Tracker.ChatPrefix, filled));
+        }
+        DeskSetLabelText(Tracker.MainWindow, event.labelId, FormatText(event.labelText, counter));
+        return true;
+    }
+    return false;
+}
+
+bool TrackPlayerName(const char* line) {
+    std::size_t lineLength = std::strlen(line);
+
+    const char* rename = FormatText("%s renamed to ", Tracker.PlayerName);
+    std::size_t renameLength = std::strlen(rename);
+    if (renameLength > 0 && std::strncmp(line, rename, renameLength - 1) == 0) {
+        std::size_t offset = std::strlen(Tracker.PlayerName) + 12;
+        // Everything after " renamed to " but the line's last character, its carriage return.
+        std::size_t length = offset < lineLength ? lineLength - offset - 1 : 0;
+        StoreName(Tracker.PlayerName, offset < lineLength ? line + offset : "", length);
+        ShowPlayerName();
+        return true;
+    }
+
+    if (std::strncmp(line, kNameAnswer, kNameAnswerLength) == 0) {
+        const char* name = line + kNameAnswerLength;
+        const char* quote = std::strchr(name, '"');
+        StoreName(Tracker.PlayerName, name, quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
+        ShowPlayerName();
+        if (Monitor.GreetPending && std::strcmp(Monitor.JoinerName, Tracker.PlayerName) == 0 &&
+            Tracker.ChatPrefix[0] != '\0') {
+            Greet();
+            Monitor.GreetPending = false;
+        }
+        return true;
+    }
+
+    if (lineLength >= kEntrySuffixLength + 1 && Tracker.PlayerName[0] == '\0' &&
+        std::strcmp(line + lineLength - kEntrySuffixLength, kEntrySuffix) == 0) {
+        SendToConsole("\\name");
+        StoreName(Monitor.JoinerName, line, lineLength - kEntrySuffixLength);
+        Monitor.GreetPending = true;
+        return true;
+    }
+    return false;
+}
+
+bool GreetOwnEntry(const char* line) {
+    if (!Tracker.Power || Tracker.ChatPrefix[0] == '\0')
+        return false;
+    if (std::strcmp(line, FormatText("%s entered the game\r", Tracker.PlayerName)) != 0)
+        return false;
+    Greet();
+    return true;
+}

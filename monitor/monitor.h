@@ -1,0 +1,61 @@
+// The console monitor: attaching to the game console, reading its log, and everything the
+// companion does with the lines (events, the player's name, replies, switches).
+#pragma once
+
+#include <cstdint>
+
+#include "support/tracker_state.h"
+
+constexpr const char* kProgramTitle = "Quorvex v0.4b";
+constexpr const char* kConsoleClass = "JAMP WinConsole";
+
+// Values of the monitor thread, kept for the thread's whole life (not reset between visits).
+struct MonitorValues {
+    std::int32_t LastSeenIndex; // last character index seen by the previous read; -1 for no text
+    std::int32_t VisitStart;    // calendar seconds when the current console visit began
+    bool GreetPending;          // a name query was typed for an entry and the greeting is owed
+    char JoinerName[kPlayerNameSize];
+};
+
+extern MonitorValues Monitor;
+
+// The thread: start-up, then visits for ever. Never returns.
+std::uint32_t MonitorThread(void* parameter);
+
+// The pieces MonitorThread strings together, one step each.
+void MonitorStart();
+bool MonitorSearchStep(); // one look for the console and its one-second wait; true once found
+void MonitorAttach();     // controls found, first read remembered, one second, visit start
+void MonitorPoll();       // one read, its new lines handled, one second
+void MonitorDetach();     // the visit's seconds added and saved, handle and name cleared
+
+// The whole log text in a new zeroed heap buffer the caller frees; null without text.
+char* ReadConsoleLog();
+
+// Splits a chunk into lines in one pass: lines 1 to the count of line feeds before its last
+// character, as GetLine gives them, and line 0 too when includeFirst. Each line is handed to
+// `handle` in a heap copy that is freed after the call. The chunk's claimed size is ChunkLimit.
+void ForEachChunkLine(char* chunk, bool includeFirst, void (*handle)(char* line));
+
+void HandleConsoleLine(char* line);
+
+// Typing into the console.
+std::intptr_t SendToConsole(const char* text);
+void TogglePower();
+void ToggleSilent();
+void ToggleEcho();
+void SetPlayerMode(std::int32_t mode);
+void SyncSwitchIndicators();
+
+// Game events and the player's name.
+bool TrackGameEvent(const char* line);
+bool TrackPlayerName(const char* line);
+bool GreetOwnEntry(const char* line);
+
+// Counters and times are signed 32-bit values that wrap as two's complement would.
+inline std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+inline std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}

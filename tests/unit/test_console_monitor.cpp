@@ -1,0 +1,333 @@
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "support/data_file.h"
+#include "support/string_helpers.h"
+#include "tests/unit/monitor_fixture.h"
+
+namespace {
+
+std::vector<std::string> seenLines;
+
+void RecordLine(char* line) {
+    seenLines.push_back(line);
+}
+
+std::vector<std::string> SplitLines(const std::string& chunk, bool includeFirst) {
+    seenLines.clear();
+    std::string copy = chunk;
+    Tracker.ChunkLimit = static_cast<std::int32_t>(chunk.size()) + 1;
+    ForEachChunkLine(&copy[0], includeFirst, RecordLine);
+    return seenLines;
+}
+
+class ConsoleMonitorTest : public MonitorFixture {
+protected:
+    void SetUp() override {
+        MonitorFixture::SetUp();
+        // Silent and named: every capture line handled is counted, and nothing is typed.
+        std::strcpy(Tracker.PlayerName, "Rex");
+        Tracker.ChatPrefix[0] = '\0';
+    }
+};
+
+TEST_F(ConsoleMonitorTest, SplitGivesExactlyTheLinesGetLineGives) {
+    std::mt19937 random(7);
+    const char alphabet[] = {'a', 'b', '\r', '\n', '\n', ' '};
+    for (int round = 0; round < 3000; ++round) {
+        std::string chunk;
+        int length = static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i)
+            chunk += alphabet[random() % sizeof alphabet];
+        for (bool includeFirst : {false, true}) {
+            std::string copy = chunk;
+            Tracker.ChunkLimit = static_cast<std::int32_t>(chunk.size()) + 1;
+            std::int32_t count = CountOccurrences('\n', &copy[0]);
+            std::vector<std::string> expected;
+            for (std::int32_t n = includeFirst ? 0 : 1; n <= count; ++n) {
+                char* line = GetLine(&copy[0], n);
+                expected.push_back(line);
+                std::free(line);
+            }
+            ASSERT_EQ(SplitLines(chunk, includeFirst), expected) << testing::PrintToString(chunk);
+        }
+    }
+}
+
+TEST_F(ConsoleMonitorTest, SplitExamples) {
+    EXPECT_EQ(SplitLines("\nC\r\nD\r\n", false), (std::vector<std::string>{"C\r", "D\r"}));
+    EXPECT_EQ(SplitLines("\n", false), std::vector<std::string>{});
+    EXPECT_EQ(SplitLines("\nC\r\nD", false), (std::vector<std::string>{"C\r", "D"}));
+    EXPECT_EQ(SplitLines("X\r\nY\r\n", true), (std::vector<std::string>{"X\r", "Y\r"}));
+    EXPECT_EQ(SplitLines("only", true), std::vector<std::string>{"only"});
+}
+
+TEST_F(ConsoleMonitorTest, AppendedLinesAreHandledOnceInOrder) {
+    OpenConsole("A\r\nRex captured the RED flag!\r\n");
+    Attach();
+    EXPECT_EQ(Monitor.LastSeenIndex, 30);
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 0) << "history is never handled";
+
+    Print("Rex captured the BLUE flag!");
+    Print("Rex returned the RED flag!");
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 2);
+    EXPECT_EQ(Tracker.ReturnsCount, 1);
+    MonitorPoll();
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 2) << "an unchanged log handles nothing";
+    EXPECT_EQ(Label(IDC_CAPS), "Num Caps:\n2");
+}
+
+TEST_F(ConsoleMonitorTest, RepliesComeInLogOrder) {
+    std::strcpy(Tracker.ChatPrefix, "say");
+    std::strcpy(Tracker.ResponseTemplates[kSlotCaps], "caps %d");
+    std::strcpy(Tracker.ResponseTemplates[kSlotReturns], "returns %d");
+    OpenConsole();
+    Attach();
+    Print("Rex captured the BLUE flag!");
+    Print("Rex returned the RED flag!");
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(typed, (std::vector<std::string>{"say \"caps 1\"", "say \"returns 1\"", "say \"caps 2\""}));
+    typed.clear();
+    MonitorPoll();
+    EXPECT_TRUE(typed.empty()) << "the console's echo of a reply is no event";
+}
+
+TEST_F(ConsoleMonitorTest, ALineEndedAtTheNextPollIsHandledOnceAtTheFirst) {
+    OpenConsole("old\r\n");
+    Attach();
+    fake::Find(log)->text += "Rex captured the BLUE flag!\r";
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 1);
+    fake::Find(log)->text += "\n";
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 1);
+    Print("Rex captured the BLUE flag!");
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 2);
+}
+
+TEST_F(ConsoleMonitorTest, AReplacedLogIsNewFromItsFirstLine) {
+    OpenConsole(std::string(500, 'h') + "\r\n");
+    Attach();
+    // The console replaced its whole log (an overflow, or Clear and new lines) with shorter text.
+    fake::Find(log)->text = "Rex captured the RED flag!\r\nRex returned the BLUE flag!\r\n";
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 1) << "the first line after a shrink is handled too";
+    EXPECT_EQ(Tracker.ReturnsCount, 1);
+    Print("Rex captured the BLUE flag!");
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 2);
+    EXPECT_EQ(Tracker.ReturnsCount, 1);
+}
+
+TEST_F(ConsoleMonitorTest, ALogThatGrewWhileReplacedIsTakenByPosition) {
+    OpenConsole("twelve chars\r\n");
+    Attach();
+    // Longer than before, so only what stands behind the old end counts as new.
+    fake::Find(log)->text = "Rex captured the RED flag!\r\nRex returned the BLUE flag!\r\n";
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 0);
+    EXPECT_EQ(Tracker.ReturnsCount, 1);
+}
+
+TEST_F(ConsoleMonitorTest, AnEmptyFirstReadHandlesTheFirstLineThatAppears) {
+    OpenConsole();
+    Attach();
+    EXPECT_EQ(Monitor.LastSeenIndex, -1);
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 1);
+    EXPECT_TRUE(fake::MessageBoxes().empty()) << "an empty log is a terminated text";
+}
+
+TEST_F(ConsoleMonitorTest, MissingMainWindowReadsNoTextAndReportsIt) {
+    OpenConsole("history\r\n");
+    Attach();
+    Tracker.ClaimedSize = 10;
+    fake::DestroyWindow(main);
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 0);
+    EXPECT_EQ(Monitor.LastSeenIndex, -1);
+    ASSERT_EQ(fake::MessageBoxes().size(), 1u);
+    EXPECT_EQ(fake::MessageBoxes()[0].text, "0 (claimed to be size 10!)");
+}
+
+TEST_F(ConsoleMonitorTest, AConsoleWithoutALogHandlesNothing) {
+    console = fake::AddWindow(kConsoleClass, "no log");
+    input = fake::AddWindow("Edit", "", console);
+    Attach();
+    EXPECT_EQ(Tracker.LogControl, 0u);
+    MonitorPoll();
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 0);
+    EXPECT_TRUE(fake::MessageBoxes().empty());
+}
+
+TEST_F(ConsoleMonitorTest, ABrokenLengthAnswerIsReadAsNoText) {
+    OpenConsole("history\r\n");
+    fake::Find(log)->onMessage = [](fake::Window&, unsigned message, std::uintptr_t, std::intptr_t,
+                                    std::intptr_t& result) {
+        if (message == kWmGetTextLength) {
+            result = -5;
+            return true;
+        }
+        if (message == kWmGetText) {
+            result = 1 << 20; // claims more than it was given room for
+            return true;
+        }
+        return false;
+    };
+    Attach();
+    MonitorPoll();
+    EXPECT_EQ(Tracker.LogLength, 0);
+    EXPECT_EQ(Tracker.ClaimedSize, 1);
+}
+
+TEST_F(ConsoleMonitorTest, OneSecondRhythmAndTheVisitStart) {
+    OpenConsole("history\r\n");
+    std::uint64_t before = fake::Now();
+    ASSERT_TRUE(MonitorSearchStep());
+    std::uint64_t found = fake::Now();
+    EXPECT_GE(found - before, 1000u) << "the wait follows the successful look too";
+    MonitorAttach();
+    std::vector<std::uint64_t> reads = TicksOf("SendMessage", log);
+    ASSERT_FALSE(reads.empty());
+    EXPECT_GE(fake::Now() - reads.back(), 1000u) << "one second between the first read and the visit start";
+    EXPECT_EQ(Monitor.VisitStart, fake::kCalendarStart + static_cast<std::int64_t>(fake::Now() / 1000));
+
+    fake::ClearCalls();
+    for (int i = 0; i < 5; ++i)
+        MonitorPoll();
+    std::vector<std::uint64_t> shows = TicksOf("ShowWindow", console);
+    ASSERT_EQ(shows.size(), 5u) << "the console is shown again at every poll";
+    for (std::size_t i = 1; i < shows.size(); ++i) {
+        EXPECT_GE(shows[i] - shows[i - 1], 1000u);
+        EXPECT_LT(shows[i] - shows[i - 1], 1100u);
+    }
+}
+
+TEST_F(ConsoleMonitorTest, SearchWaitsASecondForEveryLook) {
+    std::uint64_t start = fake::Now();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(MonitorSearchStep());
+    EXPECT_GE(fake::Now() - start, 3000u);
+    EXPECT_EQ(TicksOf("FindWindow").size(), 3u);
+    OpenConsole();
+    EXPECT_TRUE(MonitorSearchStep());
+    EXPECT_EQ(Tracker.ConsoleWindow, console);
+}
+
+TEST_F(ConsoleMonitorTest, AVisitOf600SecondsAddsItsTimeAndSaves) {
+    Tracker.TotalSeconds = 100;
+    OpenConsole();
+    Attach();
+    std::strcpy(Tracker.PlayerName, "Rex");
+    DeskSetLabelText(main, IDC_PLAYERNAME, "Current Playername:\nRex");
+    while (fake::Now() < 600 * 1000 + 2000)
+        MonitorPoll();
+    CloseConsole();
+    EXPECT_FALSE(DeskIsWindow(Tracker.ConsoleWindow));
+    MonitorDetach();
+    EXPECT_GE(Tracker.TotalSeconds, 100 + 599);
+    EXPECT_LE(Tracker.TotalSeconds, 100 + 602);
+    EXPECT_EQ(Tracker.ConsoleWindow, 0u);
+    EXPECT_STREQ(Tracker.PlayerName, "");
+    EXPECT_EQ(Label(IDC_PLAYERNAME), "Current Playername:\nRex") << "the label keeps the old name";
+
+    ResetTrackerState();
+    LoadStats();
+    EXPECT_GE(Tracker.TotalSeconds, 699) << "the data file was saved at once";
+}
+
+TEST_F(ConsoleMonitorTest, TotalWrapsAsA32BitValue) {
+    Tracker.TotalSeconds = INT32_MAX;
+    OpenConsole();
+    Attach();
+    MonitorPoll();
+    MonitorPoll();
+    CloseConsole();
+    MonitorDetach();
+    EXPECT_LT(Tracker.TotalSeconds, 0);
+}
+
+TEST_F(ConsoleMonitorTest, TheNextConsoleIsFoundAfterADetach) {
+    OpenConsole();
+    Attach();
+    CloseConsole();
+    MonitorDetach();
+    EXPECT_FALSE(MonitorSearchStep());
+    OpenConsole("new history\r\n");
+    Attach();
+    EXPECT_EQ(Tracker.ConsoleWindow, console);
+    EXPECT_EQ(Tracker.ConsoleInput, input);
+    EXPECT_EQ(Tracker.LogControl, log);
+    std::strcpy(Tracker.PlayerName, "Rex");
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(Tracker.CapsCount, 1);
+}
+
+class MonitorStartTest : public MonitorFixture {};
+
+TEST_F(MonitorStartTest, DefaultsFillOnlyEmptySlots) {
+    std::strcpy(Tracker.ResponseTemplates[kSlotCaps], "my caps %d");
+    std::memset(Tracker.ResponseTemplates[kSlotReturns], 'q', kTemplateSize);
+    Tracker.ResponseTemplates[kSlotReturns][0] = '\0';
+    SaveStats();
+    ResetTrackerState();
+    std::strcpy(Tracker.PlayerName, "stale");
+    Monitor.GreetPending = true;
+    MonitorStart();
+    EXPECT_STREQ(Tracker.PlayerName, "");
+    EXPECT_FALSE(Monitor.GreetPending);
+    EXPECT_STREQ(Tracker.ResponseTemplates[kSlotFcFrags], "I have fragged^7 %d^2 flag carriers >:-)");
+    EXPECT_STREQ(Tracker.ResponseTemplates[kSlotCaps], "my caps %d");
+    EXPECT_STREQ(Tracker.ResponseTemplates[kSlotReturns], "I have returned^7 %d^2 flags, f00l!");
+    EXPECT_STREQ(Tracker.ResponseTemplates[kSlotNowPlaying], "Now Playing:^7 %s");
+    const std::size_t used = std::strlen("I have returned^7 %d^2 flags, f00l!") + 1;
+    EXPECT_EQ(Tracker.ResponseTemplates[kSlotReturns][used], 'q') << "the rest of the slot keeps its bytes";
+}
+
+TEST_F(MonitorStartTest, LabelsAreSetInTheirOrderAndTheNameLabelIsLeftAlone) {
+    Tracker.CapsCount = 5;
+    Tracker.FcFragCount = 3;
+    Tracker.ReturnsCount = 1;
+    SaveStats();
+    ResetTrackerState();
+    Tracker.MainWindow = main;
+    fake::ClearCalls();
+    MonitorStart();
+    std::vector<std::string> labels;
+    for (const fake::Call& c : fake::Calls())
+        if (c.name == "SetLabelText")
+            labels.push_back(std::to_string(c.wParam) + " " + c.text);
+    EXPECT_EQ(labels, (std::vector<std::string>{"40003 Num FC Frags:\n3", "40002 Num Caps:\n5",
+                                                "40004 Num Returns:\n1"}));
+}
+
+TEST_F(MonitorStartTest, LoadedSwitchesSetTheMarksAndThePrefix) {
+    Tracker.Silent = 1;
+    Tracker.Echo = 0;
+    Tracker.Power = 0;
+    Tracker.PlayerMode = 2;
+    SaveStats();
+    ResetTrackerState();
+    Tracker.MainWindow = main;
+    MonitorStart();
+    fake::Window* w = fake::Find(main);
+    EXPECT_TRUE(w->menuChecks[IDM_SILENT]);
+    EXPECT_FALSE(w->menuChecks[IDM_POWER]);
+    EXPECT_FALSE(w->menuChecks[IDM_ECHO]);
+    EXPECT_EQ(w->radioChecked, static_cast<unsigned>(IDM_WMP)) << "a mode other than 0 marks WMP";
+    EXPECT_STREQ(Tracker.ChatPrefix, "say") << "a loaded Silent flag does not empty the prefix";
+    EXPECT_TRUE(typed.empty());
+}
+
+} // namespace
