@@ -1,0 +1,82 @@
+// One poll's processing: the log read through the seam, the split of the new chunk into lines,
+// and the dispatch of lines that match nothing. The baseline splits with a GetLine call per line,
+// which rescans the chunk from its start each time.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "monitor/monitor.h"
+#include "support/string_helpers.h"
+#include "support/text_pool.h"
+#include "tests/unit/fake_desktop.h"
+
+namespace {
+
+const char kLine[] = "Somebody: a line of chat that matches nothing at all\r\n"; // 54 characters
+
+// A console whose log holds `logBytes` of text, of which the last `newLines` lines are new.
+bool SetUpConsole(std::int64_t logBytes, std::int64_t newLines) {
+    std::int64_t lineLength = sizeof kLine - 1;
+    if (newLines * lineLength > logBytes)
+        return false;
+    fake::Reset();
+    ResetTrackerState();
+    Monitor = MonitorValues{-1, 0, false, ""};
+    std::strcpy(Tracker.PlayerName, "Rex");
+    Tracker.MainWindow = fake::AddWindow("WindowsApp", kProgramTitle);
+    WindowHandle console = fake::AddWindow(kConsoleClass, "");
+    Tracker.ConsoleWindow = console;
+    Tracker.LogControl = fake::AddWindow("Edit", "", console);
+    std::string history(static_cast<std::size_t>(logBytes - newLines * lineLength), 'h');
+    history.back() = '\n';
+    std::string text = history;
+    for (std::int64_t i = 0; i < newLines; ++i)
+        text += kLine;
+    fake::Find(Tracker.LogControl)->text = text;
+    Monitor.LastSeenIndex = static_cast<std::int32_t>(history.size()) - 1;
+    return true;
+}
+
+template <bool Linear>
+void PollProcessing(benchmark::State& state) {
+    if (!SetUpConsole(state.range(0), state.range(1))) {
+        state.SkipWithError("more new lines than the log holds");
+        return;
+    }
+    std::int32_t lastSeen = Monitor.LastSeenIndex;
+    std::int64_t handled = 0;
+    for (auto _ : state) {
+        fake::ClearCalls();
+        char* text = ReadConsoleLog();
+        CheckTerminated(text, Tracker.ClaimedSize);
+        char* chunk = text + lastSeen;
+        Tracker.ChunkLimit = Tracker.ClaimedSize - lastSeen;
+        if (Linear) {
+            ForEachChunkLine(chunk, false, HandleConsoleLine);
+        } else {
+            std::int32_t count = CountOccurrences('\n', chunk);
+            for (std::int32_t i = 1; i <= count; ++i) {
+                char* line = GetLine(chunk, i);
+                HandleConsoleLine(line);
+                std::free(line);
+            }
+        }
+        handled += state.range(1);
+        std::free(text);
+    }
+    state.SetItemsProcessed(handled);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    for (std::int64_t log : {4 << 10, 64 << 10, 1 << 20})
+        for (std::int64_t lines : {1, 10, 100, 1000, 10000})
+            if (lines * 54 <= log)
+                b->Args({log, lines});
+}
+
+} // namespace
+
+BENCHMARK_TEMPLATE(PollProcessing, true)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(PollProcessing, false)->Apply(Sizes)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,13 @@
+// The four template fields of the Response Strings dialog and the slots they edit.
+#pragma once
+
+#include "platform/desktop.h"
+
+// Each field's text reaches its slot through a 255-byte read, so at most 254 characters.
+constexpr int kResponseFieldRead = 255;
+
+// Fills the fields from the slots (up to each slot's first NUL, or its 512 bytes).
+void ShowResponseFields(WindowHandle dialog);
+// Reads the fields straight back into their slots (the bytes after each new terminator keep what
+// they held), then saves the data file.
+void StoreResponseFields(WindowHandle dialog);
