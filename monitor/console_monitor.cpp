@@ -163,4 +163,5 @@ void HandleConsoleLine(char* line) {
         return;
     if (GreetOwnEntry(line))
         return;
+    HandleChatCommand(line);
 }

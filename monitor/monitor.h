@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "support/tracker_state.h"
 
@@ -51,6 +52,11 @@ void SyncSwitchIndicators();
 bool TrackGameEvent(const char* line);
 bool TrackPlayerName(const char* line);
 bool GreetOwnEntry(const char* line);
+
+// The player's chat commands; the line's last byte may be overwritten.
+void HandleChatCommand(char* line);
+// A song title made safe to type inside double quotes: '"' becomes '\'', control bytes blanks.
+std::string TypeableTitle(const char* title);
 
 // Counters and times are signed 32-bit values that wrap as two's complement would.
 inline std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
