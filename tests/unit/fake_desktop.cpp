@@ -26,6 +26,7 @@ struct World {
     long failWriteAfter = -1;
     bool failReplace = false;
     bool failOpenForRead = false;
+    bool recording = true;
 };
 
 std::recursive_mutex worldLock;
@@ -43,10 +44,11 @@ void Record(const char* name, WindowHandle window = 0, unsigned message = 0, std
     call.lParam = lParam;
     call.text = text;
     call.tick = world.tick;
-    world.calls.push_back(call);
+    if (world.recording)
+        world.calls.push_back(call);
     if (world.hook) {
         auto hook = world.hook;
-        hook(world.calls.back());
+        hook(call);
     }
 }
 
@@ -177,6 +179,11 @@ void ClearCalls() {
     world.calls.clear();
 }
 
+void SetRecording(bool on) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.recording = on;
+}
+
 void SetCallHook(std::function<void(const Call&)> hook) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     world.hook = std::move(hook);
@@ -224,6 +231,24 @@ WindowHandle DeskFindWindow(const char* className, const char* title) {
     Record("FindWindow", 0, 0, 0, 0, className ? className : "");
     for (auto& entry : world.windows) {
         const Window& w = entry.second;
+        if (w.parent != 0)
+            continue;
+        if (className && w.className != className)
+            continue;
+        if (title && w.text != title)
+            continue;
+        return w.handle;
+    }
+    return 0;
+}
+
+WindowHandle DeskFindWindowAfter(WindowHandle after, const char* className, const char* title) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("FindWindowAfter", after, 0, 0, 0, className ? className : "");
+    if (after != 0 && !Live(after))
+        return 0;
+    for (auto it = world.windows.upper_bound(after); it != world.windows.end(); ++it) {
+        const Window& w = it->second;
         if (w.parent != 0)
             continue;
         if (className && w.className != className)
@@ -418,7 +443,7 @@ RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("RemoteAlloc", 0, 0, process, static_cast<std::intptr_t>(size));
     Process* p = OpenedProcess(process);
-    if (!p)
+    if (!p || (p->blockLimit >= 0 && p->blocks.size() >= static_cast<std::size_t>(p->blockLimit)))
         return 0;
     RemoteAddress address = world.nextRemote;
     world.nextRemote += 0x1000 + (size & ~static_cast<std::size_t>(0xFFF));

@@ -61,6 +61,8 @@ struct Process {
     bool canOpen = true;
     std::uint32_t lastAccess = 0;
     std::map<RemoteAddress, std::vector<unsigned char>> blocks;
+    // RemoteAlloc fails while the process holds this many blocks; -1 places blocks without limit.
+    int blockLimit = -1;
 };
 
 // Everything back to empty, the clock to its start, this process 32-bit or 64-bit as the host is.
@@ -85,6 +87,8 @@ void SetZoneName(const std::string& name);
 
 const std::vector<Call>& Calls();
 void ClearCalls();
+// Off: calls are no longer kept (the hook still runs), for long runs that measure the heap.
+void SetRecording(bool on);
 // Called after each recorded call, for faults that strike in the middle of an operation.
 void SetCallHook(std::function<void(const Call&)> hook);
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message = kWmSetText);

@@ -1,0 +1,68 @@
+// Remote control of the two media players through their windows: Winamp and Windows Media Player.
+// Everything here runs on the monitor thread and blocks it while the player answers.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/desktop.h"
+
+// Winamp's WM_COMMAND ids (the whole wParam).
+constexpr unsigned kWinampPrevious = 40044;
+constexpr unsigned kWinampPlay = 40045;
+constexpr unsigned kWinampPause = 40046;
+constexpr unsigned kWinampStop = 40047;
+constexpr unsigned kWinampNext = 40048;
+constexpr unsigned kWinampToggleRepeat = 40022;
+constexpr unsigned kWinampToggleShuffle = 40023;
+constexpr unsigned kWinampJumpToFile = 40194;
+
+// Windows Media Player's WM_COMMAND wParams. Stop and next carry 1 in the high word.
+constexpr unsigned kWmpPlayPause = 18808;
+constexpr unsigned kWmpStop = 0x10000u | 18809u; // 84345
+constexpr unsigned kWmpPrevious = 18810;
+constexpr unsigned kWmpNext = 0x10000u | 18811u; // 84347
+constexpr unsigned kWmpToggleShuffle = 18842;
+constexpr unsigned kWmpToggleRepeat = 18843;
+constexpr unsigned kWmpProperties = 18779;
+
+// Pause after play, next, previous and the title search, before the new title is read.
+constexpr std::uint32_t kWinampSettleMs = 200;
+constexpr std::uint32_t kWmpSettleMs = 300;
+
+// How long a player has to open a dialog it was asked for, on the monotonic tick.
+constexpr std::uint64_t kPlayerDialogWaitMs = 5000;
+
+constexpr int kWinampTitleSize = 2048;
+constexpr int kWmpFieldSize = 256;
+
+// One player command: WM_COMMAND with this wParam and lParam 0, synchronous. No-op on a null window.
+void SendPlayerCommand(WindowHandle player, unsigned command);
+
+// Winamp's main window, or 0 when Winamp is not running.
+WindowHandle FindWinampWindow();
+
+// The song now playing, cut out of Winamp's title ("12. Band - Song - Winamp" gives "Band - Song").
+// Empty when the title has no such form. The text lies in one title buffer that the next read
+// overwrites. Sends no command and does not wait.
+const char* WinampNowPlaying(WindowHandle winamp);
+
+// Plays the first file that Winamp's "Jump to file" dialog finds for the query (null counts as
+// empty), then waits kWinampSettleMs and returns WinampNowPlaying. When Winamp does not open the
+// dialog within kPlayerDialogWaitMs, the dialog steps are left out and the current title returned.
+const char* WinampJumpTo(WindowHandle winamp, const char* query);
+
+// Windows Media Player's main window, or 0 when it is not running.
+WindowHandle FindWmpWindow();
+
+// "artist - title" from the player's Properties dialog, or the title alone when the artist reads
+// "-". A FormatText result. Empty when the player is gone or does not open the dialog in time.
+const char* WmpNowPlaying();
+
+// The title field of the player's Properties dialog, at most 255 characters, in a static buffer
+// that the next call overwrites. Empty when the player is gone or does not open the dialog in time.
+const char* WmpPropertiesTitle();
+
+// Moves playback to the first playlist entry containing the query (letters a to z in either case;
+// null counts as empty) by sending previous or next commands to the player's main window. Sends
+// nothing when the entry now playing or a match is not found.
+void WmpPlaylistSeek(WindowHandle player, const char* query);

@@ -1,0 +1,416 @@
+// The text rules of qxconsole, the game console stand-in: what reaches its log, how typed lines are split
+// and run, and how match scripts are read.
+#include "sim/console/console_text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace qxsim;
+
+namespace {
+
+std::string clean(const std::string& msg, size_t cap = kLogLimit + 1) {
+    std::vector<char> out(cap + 1, '#');
+    size_t n = clean_message(msg.data(), msg.size(), out.data(), cap);
+    EXPECT_EQ(out[cap], '#') << "wrote past the capacity";
+    EXPECT_LT(n, cap);
+    EXPECT_EQ(out[n], '\0');
+    return std::string(out.data(), n);
+}
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> cmds;
+    size_t pos = command_slash(line.data(), line.size());
+    while (pos < line.size()) {
+        Span cmd;
+        size_t next = next_command(line.data(), line.size(), pos, &cmd);
+        EXPECT_GT(next, pos) << "no progress";
+        pos = next;
+        if (cmd.len > 0) {
+            cmds.push_back(line.substr(cmd.start, cmd.len));
+        }
+    }
+    return cmds;
+}
+
+std::vector<std::string> words(const std::string& cmd) {
+    Args args;
+    tokenize(cmd.data(), cmd.size(), &args);
+    return std::vector<std::string>(args.argv, args.argv + args.argc);
+}
+
+struct Ran {
+    Action action;
+    std::string printed; // as the log shows it, without the final line end
+};
+
+Ran run(const std::string& cmd, char* name, size_t name_cap) {
+    char out[512];
+    Action action = run_command(cmd.data(), cmd.size(), name, name_cap, out, sizeof(out));
+    std::string shown = action == Action::Print ? clean(out) : std::string();
+    if (shown.size() >= 2) {
+        shown.resize(shown.size() - 2);
+    }
+    return Ran{action, shown};
+}
+
+ScriptParse parse(const std::string& line, ScriptLine* out) {
+    return parse_script_line(line.data(), line.size(), out);
+}
+
+std::string text_of(const std::string& line, const ScriptLine& parsed) {
+    return line.substr(parsed.text.start, parsed.text.len);
+}
+
+} // namespace
+
+TEST(SimConsoleClean, RemovesOnlyCaretWithDigitZeroToSeven) {
+    EXPECT_EQ(clean("^1Kyle^7: ^2hi"), "Kyle: hi\r\n");
+    EXPECT_EQ(clean("^0a^3b^4c^5d^6e"), "abcde\r\n");
+    EXPECT_EQ(clean("^8 ^9 ^x ^A stay"), "^8 ^9 ^x ^A stay\r\n");
+    EXPECT_EQ(clean("^^1x"), "^x\r\n");
+    EXPECT_EQ(clean("end^"), "end^\r\n");
+    EXPECT_EQ(clean("end^7"), "end\r\n");
+    EXPECT_EQ(clean("^7"), "\r\n");
+}
+
+TEST(SimConsoleClean, WritesEveryLineEndAsCrLfAndEndsWithOne) {
+    EXPECT_EQ(clean(""), "\r\n");
+    EXPECT_EQ(clean("a"), "a\r\n");
+    EXPECT_EQ(clean("a\n"), "a\r\n");
+    EXPECT_EQ(clean("a\r\n"), "a\r\n");
+    EXPECT_EQ(clean("a\nb"), "a\r\nb\r\n");
+    EXPECT_EQ(clean("a\rb"), "a\r\nb\r\n");
+    EXPECT_EQ(clean("a\r\nb\n\nc"), "a\r\nb\r\n\r\nc\r\n");
+    EXPECT_EQ(clean("a\n\r"), "a\r\n\r\n");
+    EXPECT_EQ(clean("a^7\n"), "a\r\n");
+}
+
+TEST(SimConsoleClean, DropsNulBytesThatWouldCutTheLog) {
+    EXPECT_EQ(clean(std::string("a\0b", 3)), "ab\r\n");
+}
+
+TEST(SimConsoleClean, KeepsTheTailOfAnOverlongMessage) {
+    std::string msg = std::string(5000, 'a') + std::string(kMaxMessage, 'b');
+    EXPECT_EQ(clean(msg), std::string(kMaxMessage, 'b') + "\r\n");
+}
+
+TEST(SimConsoleClean, SmallBufferCutsSafelyAndKeepsTheFinalLineEnd) {
+    EXPECT_EQ(clean("abcdefghij", 8), "abcde\r\n");
+    EXPECT_EQ(clean("abcd\nxyz", 8), "abcd\r\n"); // text cut at the line end, one CRLF added
+    EXPECT_EQ(clean("abc\nxyz", 8), "abc\r\n");   // cut after its own line end: no second one
+    EXPECT_EQ(clean("abc", 3), "\r\n");
+    EXPECT_EQ(clean("abc", 2), "");
+    EXPECT_EQ(clean_message("abc", 3, nullptr, 10), 0u);
+    char one[1] = {'#'};
+    EXPECT_EQ(clean_message("abc", 3, one, 1), 0u);
+    EXPECT_EQ(one[0], '\0');
+}
+
+TEST(SimConsoleClean, WorstCaseMessageFitsTheLogBuffer) {
+    std::string msg(kMaxMessage, '\n');
+    std::string out = clean(msg);
+    EXPECT_LE(out.size(), kLogLimit);
+    EXPECT_EQ(out.size() % 2, 0u);
+    EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
+}
+
+TEST(SimConsoleCounter, AppendsUpToTheLimitThenReplaces) {
+    LogCounter counter{0};
+    EXPECT_FALSE(counter_add(&counter, 0x7000));
+    EXPECT_FALSE(counter_add(&counter, 0x7fff - 0x7000)); // exactly at the limit still appends
+    EXPECT_EQ(counter.total, 0x7fffu);
+    EXPECT_TRUE(counter_add(&counter, 10));
+    EXPECT_EQ(counter.total, 10u); // restarts from the replacing text
+    EXPECT_FALSE(counter_add(&counter, 100));
+    EXPECT_EQ(counter.total, 110u);
+}
+
+TEST(SimConsoleCounter, OversizedTextsAndBrokenTotalsStillReplace) {
+    LogCounter counter{0};
+    EXPECT_TRUE(counter_add(&counter, 0x8000));
+    EXPECT_TRUE(counter_add(&counter, 1)); // the log is already over
+    EXPECT_EQ(counter.total, 1u);
+    counter.total = ULONG_MAX;
+    EXPECT_TRUE(counter_add(&counter, 5));
+    EXPECT_EQ(counter.total, 5u);
+    EXPECT_FALSE(counter_add(nullptr, 5));
+}
+
+TEST(SimConsoleSplit, SplitsAtSemicolonsOutsideQuotesAndAtLineEnds) {
+    EXPECT_EQ(split("say a; say b"), (std::vector<std::string>{"say a", "say b"}));
+    EXPECT_EQ(split("say \"a;b\"; echo c"), (std::vector<std::string>{"say \"a;b\"", "echo c"}));
+    EXPECT_EQ(split("say \"a;b"), (std::vector<std::string>{"say \"a;b"}));
+    EXPECT_EQ(split("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    // A line end closes an open quote: the next command starts unquoted.
+    EXPECT_EQ(split("say \"a\nb\"; c"), (std::vector<std::string>{"say \"a", "b\"; c"}));
+    EXPECT_EQ(split("say \"x\"\"y;z\""), (std::vector<std::string>{"say \"x\"\"y;z\""}));
+}
+
+TEST(SimConsoleSplit, DropsBlanksAndEmptyCommands) {
+    EXPECT_EQ(split(" ;; ;\ta ; "), (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(split("").empty());
+    EXPECT_TRUE(split(";;;").empty());
+    EXPECT_EQ(split("  echo  a  b  "), (std::vector<std::string>{"echo  a  b"}));
+}
+
+TEST(SimConsoleSplit, SkipsOneLeadingSlashOrBackslash) {
+    EXPECT_EQ(split("\\name"), (std::vector<std::string>{"name"}));
+    EXPECT_EQ(split("/name"), (std::vector<std::string>{"name"}));
+    EXPECT_EQ(split("//name"), (std::vector<std::string>{"/name"}));
+    EXPECT_EQ(split("\\\\name"), (std::vector<std::string>{"\\name"}));
+    EXPECT_EQ(split("name /x"), (std::vector<std::string>{"name /x"}));
+    EXPECT_EQ(command_slash(nullptr, 3), 0u);
+}
+
+TEST(SimConsoleSplit, PastTheEndGivesAnEmptyCommand) {
+    Span cmd{7, 7};
+    EXPECT_EQ(next_command("abc", 3, 3, &cmd), 3u);
+    EXPECT_EQ(cmd.len, 0u);
+    EXPECT_EQ(next_command("abc", 3, 9, &cmd), 3u);
+    EXPECT_EQ(cmd.len, 0u);
+}
+
+TEST(SimConsoleTokenize, QuotesGroupWordsAndAreDropped) {
+    EXPECT_EQ(words("say   hello   world"), (std::vector<std::string>{"say", "hello", "world"}));
+    EXPECT_EQ(words("say \"^7Hi  there\""), (std::vector<std::string>{"say", "^7Hi  there"}));
+    EXPECT_EQ(words("say a\"b c\"d"), (std::vector<std::string>{"say", "a", "b c", "d"}));
+    EXPECT_EQ(words("say \"open"), (std::vector<std::string>{"say", "open"}));
+    EXPECT_EQ(words("name \"\""), (std::vector<std::string>{"name", ""}));
+    EXPECT_TRUE(words(" \t ").empty());
+}
+
+TEST(SimConsoleTokenize, StopsAtTheWordLimitAndFitsTheLongestLine) {
+    std::string many;
+    for (int k = 0; k < kMaxArgs + 10; ++k) {
+        many += "w ";
+    }
+    EXPECT_EQ(words(many).size(), static_cast<size_t>(kMaxArgs));
+
+    std::string longest(kMaxLine, 'x');
+    std::vector<std::string> one = words(longest);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0], longest);
+}
+
+TEST(SimConsoleTokenize, JoinsArgumentsWithSingleSpacesWithinCapacity) {
+    Args args;
+    const char cmd[] = "echo \"a  b\"   c d";
+    tokenize(cmd, sizeof(cmd) - 1, &args);
+    char out[32];
+    EXPECT_EQ(join_args(&args, 1, out, sizeof(out)), 8u);
+    EXPECT_STREQ(out, "a  b c d");
+    char small[5] = {'#', '#', '#', '#', '#'};
+    EXPECT_EQ(join_args(&args, 1, small, 4), 3u);
+    EXPECT_STREQ(small, "a  ");
+    EXPECT_EQ(small[4], '#');
+    EXPECT_EQ(join_args(&args, 9, out, sizeof(out)), 0u);
+    EXPECT_STREQ(out, "");
+}
+
+TEST(SimConsoleCommands, NameAnswersInTheGameFormat) {
+    char name[kMaxName + 1] = "Rex";
+    Ran r = run("name", name, sizeof(name));
+    EXPECT_EQ(r.action, Action::Print);
+    EXPECT_EQ(r.printed, "\"name\" is:\"Rex\" default:\"Padawan\"");
+    EXPECT_EQ(run("NaMe", name, sizeof(name)).printed, "\"name\" is:\"Rex\" default:\"Padawan\"");
+}
+
+TEST(SimConsoleCommands, NameRenamesOnlyToANewNonEmptyName) {
+    char name[kMaxName + 1] = "Rex";
+    Ran r = run("name \"Big Rex\" ignored", name, sizeof(name));
+    EXPECT_EQ(r.action, Action::Print);
+    EXPECT_EQ(r.printed, "Rex renamed to Big Rex");
+    EXPECT_STREQ(name, "Big Rex");
+
+    EXPECT_EQ(run("name \"Big Rex\"", name, sizeof(name)).action, Action::None);
+    EXPECT_EQ(run("name \"\"", name, sizeof(name)).action, Action::None);
+    EXPECT_STREQ(name, "Big Rex");
+
+    EXPECT_EQ(run("name ^1Red", name, sizeof(name)).printed, "Big Rex renamed to Red");
+    EXPECT_EQ(run("name", name, sizeof(name)).printed, "\"name\" is:\"Red\" default:\"Padawan\"");
+}
+
+TEST(SimConsoleCommands, OverlongNamesAreCutToTheNameBuffer) {
+    char name[kMaxName + 1] = "Rex";
+    std::string huge(200, 'N');
+    EXPECT_EQ(run("name " + huge, name, sizeof(name)).action, Action::Print);
+    EXPECT_EQ(std::string(name), std::string(kMaxName, 'N'));
+
+    char tiny[4] = "Rex";
+    EXPECT_EQ(run("name Bobby", tiny, sizeof(tiny)).action, Action::Print);
+    EXPECT_STREQ(tiny, "Bob");
+}
+
+TEST(SimConsoleCommands, SayAndEchoPrintTheirWordsWithoutQuotes) {
+    char name[kMaxName + 1] = "Rex";
+    EXPECT_EQ(run("say \"^7Hi\"", name, sizeof(name)).printed, "Rex: Hi");
+    EXPECT_EQ(run("SAY gg   all", name, sizeof(name)).printed, "Rex: gg all");
+    EXPECT_EQ(run("say", name, sizeof(name)).action, Action::None);
+    EXPECT_EQ(run("echo \"a b\"  c", name, sizeof(name)).printed, "a b c");
+    Ran bare = run("echo", name, sizeof(name));
+    EXPECT_EQ(bare.action, Action::Print);
+    EXPECT_EQ(bare.printed, "");
+}
+
+TEST(SimConsoleCommands, QuitAndUnknownCommands) {
+    char name[kMaxName + 1] = "Rex";
+    EXPECT_EQ(run("quit", name, sizeof(name)).action, Action::Quit);
+    EXPECT_EQ(run("QUIT now", name, sizeof(name)).action, Action::Quit);
+    EXPECT_EQ(run("kill", name, sizeof(name)).action, Action::None);
+    EXPECT_EQ(run("sayx hi", name, sizeof(name)).action, Action::None);
+    EXPECT_EQ(run("", name, sizeof(name)).action, Action::None);
+    EXPECT_STREQ(name, "Rex");
+}
+
+TEST(SimConsoleCommands, OutputIsBoundedByItsCapacity) {
+    char name[kMaxName + 1] = "Rex";
+    char out[9];
+    std::memset(out, '#', sizeof(out));
+    std::string cmd = "echo " + std::string(100, 'z');
+    EXPECT_EQ(run_command(cmd.data(), cmd.size(), name, sizeof(name), out, 8), Action::Print);
+    EXPECT_EQ(std::string(out), std::string(7, 'z'));
+    EXPECT_EQ(out[8], '#');
+}
+
+TEST(SimConsoleTranscript, LineEndsBecomeSpacesAndTheCopyIsBounded) {
+    char out[16];
+    EXPECT_EQ(transcript_text("a\r\nb;\\c", 7, out, sizeof(out)), 7u);
+    EXPECT_STREQ(out, "a  b;\\c");
+    EXPECT_EQ(transcript_text("abcdef", 6, out, 4), 3u);
+    EXPECT_STREQ(out, "abc");
+}
+
+TEST(SimConsoleScript, MessagesKeepTheirTextAfterOneSeparator) {
+    ScriptLine s;
+    std::string line = "1500 ^1Kyle^7: ^2hi  there ";
+    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
+    EXPECT_EQ(s.delay_ms, 1500u);
+    EXPECT_EQ(s.kind, ScriptKind::Message);
+    EXPECT_EQ(text_of(line, s), "^1Kyle^7: ^2hi  there ");
+
+    line = "0   indented\r";
+    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
+    EXPECT_EQ(text_of(line, s), "  indented");
+
+    line = "  250";
+    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
+    EXPECT_EQ(s.delay_ms, 250u);
+    EXPECT_EQ(s.text.len, 0u);
+
+    line = "0 @@home";
+    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
+    EXPECT_EQ(s.kind, ScriptKind::Message);
+    EXPECT_EQ(text_of(line, s), "@home");
+}
+
+TEST(SimConsoleScript, Directives) {
+    ScriptLine s;
+    ASSERT_EQ(parse("3000 @enter", &s), ScriptParse::Event);
+    EXPECT_EQ(s.kind, ScriptKind::Enter);
+    EXPECT_EQ(s.delay_ms, 3000u);
+    ASSERT_EQ(parse("0 @clear \r", &s), ScriptParse::Event);
+    EXPECT_EQ(s.kind, ScriptKind::Clear);
+    ASSERT_EQ(parse("10 @close", &s), ScriptParse::Event);
+    EXPECT_EQ(s.kind, ScriptKind::Close);
+
+    std::string line = "10 @say !stats now";
+    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
+    EXPECT_EQ(s.kind, ScriptKind::Say);
+    EXPECT_EQ(text_of(line, s), "!stats now");
+
+    line = "10 @rename   Big Rex  ";
+    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
+    EXPECT_EQ(s.kind, ScriptKind::Rename);
+    EXPECT_EQ(text_of(line, s), "Big Rex");
+}
+
+TEST(SimConsoleScript, CommentsAndBlankLinesAreSkipped) {
+    ScriptLine s;
+    EXPECT_EQ(parse("", &s), ScriptParse::Skip);
+    EXPECT_EQ(parse("\r", &s), ScriptParse::Skip);
+    EXPECT_EQ(parse(" \t ", &s), ScriptParse::Skip);
+    EXPECT_EQ(parse("# 100 not an event", &s), ScriptParse::Skip);
+    EXPECT_EQ(parse("   #indented comment", &s), ScriptParse::Skip);
+    EXPECT_EQ(parse_script_line(nullptr, 4, &s), ScriptParse::Skip);
+}
+
+TEST(SimConsoleScript, BadLinesAreErrorsWithAReason) {
+    const char* bad[] = {
+        "hello",    "-5 hi",        "100x hi",    "86400001 late", "99999999999999999999999 overflow",
+        "0 @dance", "0 @enter now", "0 @close x", "0 @rename",     "0 @rename   ",
+        "0 @", // a bare @ is no directive
+    };
+    for (const char* line : bad) {
+        ScriptLine s;
+        EXPECT_EQ(parse(line, &s), ScriptParse::Error) << line;
+        EXPECT_NE(s.error, nullptr) << line;
+    }
+    ScriptLine s;
+    EXPECT_EQ(parse("0 @rename " + std::string(kMaxName + 1, 'n'), &s), ScriptParse::Error);
+    EXPECT_EQ(parse("0 @rename " + std::string(kMaxName, 'n'), &s), ScriptParse::Event);
+    EXPECT_EQ(parse("86400000 @close", &s), ScriptParse::Event);
+    EXPECT_EQ(parse_script_line("0 x", 3, nullptr), ScriptParse::Error);
+}
+
+// The sample match drives the demo and the end-to-end tests; its lines must read, after the log has
+// cleaned them, exactly as the companion matches them.
+TEST(SimConsoleScript, SampleMatchIsAPlayableMatch) {
+    std::string here = __FILE__;
+    std::string root = here.substr(0, here.rfind("tests/unit/"));
+    std::ifstream file(root + "sim/matches/sample.txt", std::ios::binary);
+    ASSERT_TRUE(file.good()) << "cannot open " << root << "sim/matches/sample.txt";
+
+    unsigned long total_ms = 0;
+    bool entered = false;
+    bool closed_last = false;
+    std::vector<std::string> before;
+    std::vector<std::string> after;
+    std::string line;
+    int line_no = 0;
+    while (std::getline(file, line)) {
+        ++line_no;
+        ScriptLine s;
+        ScriptParse result = parse(line, &s);
+        ASSERT_NE(result, ScriptParse::Error) << "line " << line_no << ": " << s.error;
+        if (result == ScriptParse::Skip) {
+            continue;
+        }
+        total_ms += s.delay_ms;
+        closed_last = s.kind == ScriptKind::Close;
+        if (s.kind == ScriptKind::Enter) {
+            entered = true;
+        } else if (s.kind == ScriptKind::Message) {
+            std::string shown = clean(text_of(line, s));
+            shown.resize(shown.size() - 2);
+            (entered ? after : before).push_back(shown);
+        }
+    }
+    EXPECT_TRUE(entered);
+    EXPECT_TRUE(closed_last);
+    EXPECT_GE(total_ms, 60000u);
+    EXPECT_LE(total_ms, 120000u);
+
+    auto has = [](const std::vector<std::string>& lines, const std::string& want) {
+        for (const std::string& l : lines) {
+            if (l == want) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(has(before, "Rex captured the BLUE flag!")) << "old events the companion must ignore";
+    EXPECT_TRUE(has(after, "Rex captured the BLUE flag!"));
+    EXPECT_TRUE(has(after, "Rex returned the RED flag!"));
+    EXPECT_TRUE(has(after, "Rex killed RED's flag carrier"));
+    EXPECT_TRUE(has(after, "Kyle captured the BLUE flag!"));
+    EXPECT_TRUE(has(after, "Tavion captured the RED flag!"));
+    EXPECT_TRUE(has(after, "Jan renamed to Jan_Ors"));
+    EXPECT_TRUE(has(after, "Kyle: hi Rex"));
+}
