@@ -37,6 +37,9 @@ constexpr unsigned kMbIconInformation = 0x40;
 
 // Windows.
 WindowHandle DeskFindWindow(const char* className, const char* title);
+// The next top-level window with this class and title after `after` (0: from the first), in the
+// order DeskFindWindow searches; none when there is no further one or `after` no longer exists.
+WindowHandle DeskFindWindowAfter(WindowHandle after, const char* className, const char* title);
 WindowHandle DeskGetWindow(WindowHandle window, unsigned relation);
 WindowHandle DeskGetDlgItem(WindowHandle parent, int id);
 std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);

@@ -25,6 +25,10 @@ WindowHandle DeskFindWindow(const char* className, const char* title) {
     return FromHwnd(FindWindowA(className, title));
 }
 
+WindowHandle DeskFindWindowAfter(WindowHandle after, const char* className, const char* title) {
+    return FromHwnd(FindWindowExA(nullptr, ToHwnd(after), className, title));
+}
+
 WindowHandle DeskGetWindow(WindowHandle window, unsigned relation) {
     return window ? FromHwnd(GetWindow(ToHwnd(window), relation)) : 0;
 }
