@@ -255,8 +255,8 @@ void copy_log() {
 
 HWND make_child(HWND parent, const char* cls, const char* text, DWORD style, int id) {
     HWND hwnd = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleA(nullptr), nullptr);
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                                nullptr);
     if (hwnd && g_con.font) {
         SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(g_con.font), FALSE);
     }
@@ -304,9 +304,7 @@ void layout(int width, int height) {
 
 LRESULT CALLBACK console_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_CREATE:
-        g_con.main = hwnd;
-        return create_children(hwnd) ? 0 : -1;
+    case WM_CREATE: g_con.main = hwnd; return create_children(hwnd) ? 0 : -1;
     case WM_SIZE: layout(LOWORD(lp), HIWORD(lp)); return 0;
     case WM_ACTIVATE:
         if (LOWORD(wp) != WA_INACTIVE && g_con.input) {
@@ -352,7 +350,7 @@ void complain(const char* fmt, const char* a, const char* b = "") {
 
 void usage() {
     std::fprintf(stderr, "usage: qxconsole [--player NAME] [--script FILE] [--transcript FILE]\n"
-                         "                 [--log-copy FILE] [--title TEXT]\n");
+                         "                 [--log-copy FILE] [--title TEXT] [--hidden]\n");
     std::fflush(stderr);
 }
 
@@ -413,6 +411,8 @@ FILE* open_output(const char* path) {
     return f;
 }
 
+bool g_hidden = false;
+
 // 0: go on; otherwise the exit code.
 int parse_options(int argc, char** argv) {
     copy_text(g_con.player, sizeof(g_con.player), kDefaultPlayer, std::strlen(kDefaultPlayer));
@@ -425,6 +425,12 @@ int parse_options(int argc, char** argv) {
         if (std::strcmp(opt, "--help") == 0 || std::strcmp(opt, "-h") == 0) {
             usage();
             return -1;
+        }
+        if (std::strcmp(opt, "--hidden") == 0) {
+            // Starts hidden: the companion shows the console at every poll, so a test sees when
+            // polling has begun.
+            g_hidden = true;
+            continue;
         }
         static const char* const known[] = {"--player", "--title", "--script", "--transcript", "--log-copy"};
         bool is_known = false;
@@ -510,7 +516,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         close_files();
         return 1;
     }
-    ShowWindow(hwnd, show);
+    ShowWindow(hwnd, g_hidden ? SW_HIDE : show);
     UpdateWindow(hwnd);
 
     g_con.script_start = GetTickCount64();

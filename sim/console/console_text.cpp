@@ -237,8 +237,7 @@ size_t format_name_query(const char* name, char* out, size_t cap) {
     return put(out, cap, "\"name\" is:\"%s^7\" default:\"%s^7\"", name ? name : "", kDefaultName);
 }
 
-bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out,
-                   size_t cap) {
+bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out, size_t cap) {
     if (!name || name_cap == 0 || !new_name || new_len == 0) {
         return false;
     }

@@ -68,8 +68,7 @@ size_t format_name_query(const char* name, char* out, size_t cap);
 
 // Renames the player held in name (capacity name_cap). False, with nothing written, when the new name is
 // empty or the same; otherwise out gets the rename line.
-bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out,
-                   size_t cap);
+bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out, size_t cap);
 
 enum class Action { None, Print, Quit };
 

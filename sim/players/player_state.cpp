@@ -1,0 +1,231 @@
+#include "player_state.h"
+
+#include <cstring>
+
+namespace qxplayers {
+
+namespace {
+
+char fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool blank_line(const char* line, size_t len) {
+    for (size_t k = 0; k < len; ++k) {
+        if (line[k] != ' ' && line[k] != '\t') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string line_error(size_t line_no, const char* what) {
+    return "line " + std::to_string(line_no) + ": " + what;
+}
+
+} // namespace
+
+bool parse_playlist(const char* data, size_t len, PlaylistKind kind, std::vector<Entry>* out,
+                    std::string* error) {
+    out->clear();
+    size_t pos = 0;
+    size_t line_no = 0;
+    while (pos < len) {
+        size_t end = pos;
+        while (end < len && data[end] != '\n') {
+            ++end;
+        }
+        ++line_no;
+        const char* line = data + pos;
+        size_t n = end - pos;
+        pos = end + 1;
+        if (n > 0 && line[n - 1] == '\r') {
+            --n;
+        }
+        if (blank_line(line, n)) {
+            continue;
+        }
+        if (std::memchr(line, '\0', n) || std::memchr(line, '\r', n)) {
+            *error = line_error(line_no, "holds a NUL or a lone CR");
+            return false;
+        }
+        if (n > kMaxEntryBytes) {
+            *error = line_error(line_no, "is longer than 1000 bytes");
+            return false;
+        }
+        if (out->size() >= kMaxEntries) {
+            *error = line_error(line_no, "is one entry too many (at most 10000)");
+            return false;
+        }
+        Entry entry;
+        entry.text.assign(line, n);
+        if (kind == PlaylistKind::TitleTabArtist) {
+            const char* tab = static_cast<const char*>(std::memchr(line, '\t', n));
+            if (!tab) {
+                *error = line_error(line_no, "has no tab between title and artist (use \"-\" for no artist)");
+                return false;
+            }
+            size_t title_len = static_cast<size_t>(tab - line);
+            if (std::memchr(tab + 1, '\t', n - title_len - 1)) {
+                *error = line_error(line_no, "has more than one tab");
+                return false;
+            }
+            entry.title.assign(line, title_len);
+            entry.artist.assign(tab + 1, n - title_len - 1);
+            if (entry.title.empty() || entry.artist.empty()) {
+                *error = line_error(line_no, "has an empty title or artist (use \"-\" for no artist)");
+                return false;
+            }
+        }
+        out->push_back(std::move(entry));
+    }
+    if (out->empty()) {
+        *error = "no entries";
+        return false;
+    }
+    return true;
+}
+
+bool load_playlist(const char* path, PlaylistKind kind, std::vector<Entry>* out, std::string* error) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        *error = "cannot open";
+        return false;
+    }
+    std::string data;
+    char chunk[8192];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0) {
+        if (data.size() + n > kMaxPlaylistBytes) {
+            std::fclose(f);
+            *error = "larger than 4 MiB";
+            return false;
+        }
+        data.append(chunk, n);
+    }
+    bool read_error = std::ferror(f) != 0;
+    std::fclose(f);
+    if (read_error) {
+        *error = "cannot read";
+        return false;
+    }
+    return parse_playlist(data.data(), data.size(), kind, out, error);
+}
+
+bool contains_nocase(const std::string& text, const std::string& needle) {
+    if (needle.size() > text.size()) {
+        return false;
+    }
+    for (size_t start = 0; start + needle.size() <= text.size(); ++start) {
+        size_t k = 0;
+        while (k < needle.size() && fold(text[start + k]) == fold(needle[k])) {
+            ++k;
+        }
+        if (k == needle.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+long find_entry(const std::vector<Entry>& entries, const std::string& query) {
+    for (size_t k = 0; k < entries.size(); ++k) {
+        if (contains_nocase(entries[k].text, query)) {
+            return static_cast<long>(k);
+        }
+    }
+    return -1;
+}
+
+bool parse_number(const char* text, unsigned long max, unsigned long* out) {
+    if (!text || !*text) {
+        return false;
+    }
+    unsigned long value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') {
+            return false;
+        }
+        unsigned long digit = static_cast<unsigned long>(*p - '0');
+        if (value > (max - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
+    }
+    *out = value;
+    return true;
+}
+
+const char* status_word(Status status) {
+    switch (status) {
+    case Status::Playing: return "playing";
+    case Status::Paused: return "paused";
+    case Status::Stopped: return "stopped";
+    }
+    return "stopped";
+}
+
+void step(PlayState* state, int direction) {
+    size_t count = state->entries.size();
+    if (count == 0) {
+        return;
+    }
+    if (direction > 0) {
+        if (state->index + 1 < count) {
+            ++state->index;
+        } else if (state->repeat) {
+            state->index = 0;
+        }
+    } else if (direction < 0) {
+        if (state->index > 0) {
+            --state->index;
+        } else if (state->repeat) {
+            state->index = count - 1;
+        }
+    }
+}
+
+std::string record_text(const char* text, size_t len) {
+    std::string out;
+    if (!text) {
+        return out;
+    }
+    for (size_t k = 0; k < len && k < kMaxRecordedText && text[k] != '\0'; ++k) {
+        char c = text[k];
+        out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    }
+    return out;
+}
+
+Record::~Record() {
+    close();
+}
+
+bool Record::open(const char* path) {
+    close();
+    file_ = std::fopen(path, "wb");
+    return file_ != nullptr;
+}
+
+void Record::line(const std::string& text) {
+    if (!file_) {
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), file_);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+}
+
+void Record::state(const PlayState& state, const std::string& text) {
+    line("state " + std::to_string(state.index) + " " + status_word(state.status) + " repeat=" +
+         (state.repeat ? "1" : "0") + " shuffle=" + (state.shuffle ? "1" : "0") + " " + text);
+}
+
+void Record::close() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+}
+
+} // namespace qxplayers

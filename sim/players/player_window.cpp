@@ -1,0 +1,136 @@
+#include "player_window.h"
+
+#include <cstdio>
+#include <cwchar>
+
+namespace qxplayers {
+
+namespace {
+
+LRESULT CALLBACK nest_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SIZE) {
+        if (HWND first = GetWindow(hwnd, GW_CHILD)) {
+            MoveWindow(first, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        }
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void push_string(std::vector<WORD>* out, const wchar_t* text) {
+    for (const wchar_t* p = text; *p; ++p) {
+        out->push_back(static_cast<WORD>(*p));
+    }
+    out->push_back(0);
+}
+
+} // namespace
+
+bool register_pane_classes(HINSTANCE instance) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPaneClass;
+    if (!RegisterClassA(&wc)) {
+        return false;
+    }
+    wc.lpfnWndProc = nest_proc;
+    wc.lpszClassName = kNestClass;
+    return RegisterClassA(&wc) != 0;
+}
+
+std::vector<WORD> dialog_template(const wchar_t* title, DWORD style, short cx, short cy) {
+    std::vector<WORD> t;
+    style |= DS_SETFONT;
+    // DLGTEMPLATE: style, extended style (DWORDs, low word first), item count, x, y, cx, cy.
+    t.push_back(LOWORD(style));
+    t.push_back(HIWORD(style));
+    t.push_back(0);
+    t.push_back(0);
+    t.push_back(0); // no items
+    t.push_back(0);
+    t.push_back(0);
+    t.push_back(static_cast<WORD>(cx));
+    t.push_back(static_cast<WORD>(cy));
+    t.push_back(0); // no menu
+    t.push_back(0); // the standard dialog class
+    push_string(&t, title);
+    t.push_back(8); // point size, then the face
+    push_string(&t, L"MS Shell Dlg");
+    // The dialog functions want the template DWORD-aligned; vector storage is.
+    return t;
+}
+
+HWND make_child(HWND parent, const char* cls, const char* text, DWORD style, int id, int x, int y, int w,
+                int h, HFONT font, DWORD ex_style) {
+    HWND hwnd = CreateWindowExA(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                                nullptr);
+    if (hwnd && font) {
+        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    return hwnd;
+}
+
+bool subclass(HWND hwnd, WNDPROC proc) {
+    LONG_PTR old = GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+    if (!old) {
+        return false;
+    }
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, old);
+    return SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)) != 0;
+}
+
+LRESULT call_old(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    WNDPROC old = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return old ? CallWindowProcA(old, hwnd, msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+int child_number(HWND hwnd) {
+    HWND parent = GetParent(hwnd);
+    int n = 1;
+    for (HWND w = parent ? GetWindow(parent, GW_CHILD) : nullptr; w; w = GetWindow(w, GW_HWNDNEXT), ++n) {
+        if (w == hwnd) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+HWND nth_child(HWND parent, int index) {
+    HWND w = GetWindow(parent, GW_CHILD);
+    for (int k = 0; k < index && w; ++k) {
+        w = GetWindow(w, GW_HWNDNEXT);
+    }
+    return w;
+}
+
+std::string window_text(HWND hwnd) {
+    int len = GetWindowTextLengthA(hwnd);
+    if (len <= 0) {
+        return std::string();
+    }
+    std::string text(static_cast<size_t>(len) + 1, '\0');
+    int got = GetWindowTextA(hwnd, &text[0], len + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+std::string command_record(WPARAM wp, LPARAM lp, bool sent) {
+    std::string out = "command " + std::to_string(static_cast<unsigned long long>(wp)) + (sent ? " sent" : " posted");
+    if (lp != 0) {
+        char hex[32];
+        std::snprintf(hex, sizeof(hex), " lparam 0x%llX", static_cast<unsigned long long>(lp));
+        out += hex;
+    }
+    return out;
+}
+
+void complain(const char* program, const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+    std::fflush(stderr);
+}
+
+} // namespace qxplayers
