@@ -1,0 +1,268 @@
+// The real quorvex.exe beside the console stand-in: attaching, reading the log, replies, the
+// switches, the data file, the window itself.
+#include "tests/e2e/companion_world.h"
+
+#include "sim/console_protocol.h"
+
+#include <commctrl.h>
+
+using namespace world;
+
+namespace {
+
+const char kCapsReply1[] = "say \"I have capped^7 1^2 flags, d00d!\"";
+const char kGreeting[] = "say \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\"";
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    for (const std::string& l : lines)
+        if (l == line)
+            return true;
+    return false;
+}
+
+// Learns the name "Rex" through the game's answer, as after a query.
+void LearnName(const Companion& companion, const Console& console) {
+    Print(console, "\"name\" is:\"Rex^7\" default:\"Padawan^7\"");
+    WaitLabel(companion, 40005, "Current Playername:\nRex");
+}
+
+} // namespace
+
+SCENARIO(attach_ignores_history_and_handles_new_lines) {
+    Companion companion = StartCompanion();
+    // Lines already in the log when the console is found are history: an entry line would
+    // otherwise make the companion ask for the name, and the answer would set it.
+    e2e::write_file("history.txt", "0 \"name\" is:\"Bob\" default:\"Padawan\"\n0 Kyle entered the game\n");
+    Console console = StartConsole("--script history.txt");
+    CHECK_EQ("Current Playername:\n-", Label(companion, 40005));
+
+    LearnName(companion, console);
+    Print(console, "Rex captured the BLUE flag!");
+    Print(console, "Rex returned the ^1RED^7 flag!");
+    Print(console, "Rex killed BLUE's flag carrier");
+    std::vector<std::string> typed = WaitTyped("say \"I have fragged^7 1^2 flag carriers >:-)\"");
+    CHECK_EQ(3, typed.size());
+    if (typed.size() == 3) {
+        CHECK_EQ(kCapsReply1, typed[0]);
+        CHECK_EQ("say \"I have returned^7 1^2 flags, f00l!\"", typed[1]);
+    }
+    WaitLabel(companion, 40002, "Num Caps:\n1");
+    WaitLabel(companion, 40004, "Num Returns:\n1");
+    WaitLabel(companion, 40003, "Num FC Frags:\n1");
+    CHECK_TRUE(!Contains(Typed(), "\\name"));
+}
+
+SCENARIO(a_replaced_log_is_read_from_its_first_line) {
+    Companion companion = StartCompanion();
+    Console console = StartConsole();
+    LearnName(companion, console);
+    Print(console, "Rex captured the BLUE flag!");
+    WaitTyped(kCapsReply1);
+    WaitLabel(companion, 40002, "Num Caps:\n1");
+
+    // Bring the console's running count to just below its limit; the next line then replaces the
+    // whole log and is its first line.
+    LRESULT length = SendMessageA(console.log, WM_GETTEXTLENGTH, 0, 0);
+    long room = 0x7fff - static_cast<long>(length) - 10;
+    while (room > 0) {
+        long chunk = room > 8000 ? 8000 : room;
+        if (room - chunk < 3 && room - chunk > 0)
+            chunk = room - 3;
+        Print(console, std::string(static_cast<std::size_t>(chunk - 2), 'x'));
+        room -= chunk;
+    }
+    CHECK_EQ(0x7fff - 10, SendMessageA(console.log, WM_GETTEXTLENGTH, 0, 0));
+    Print(console, "Rex captured the RED flag!");
+    Print(console, "Rex returned the RED flag!");
+    WaitTyped("say \"I have returned^7 1^2 flags, f00l!\"");
+    WaitLabel(companion, 40002, "Num Caps:\n2");
+    CHECK_TRUE(Contains(Typed(), "say \"I have capped^7 2^2 flags, d00d!\""));
+}
+
+SCENARIO(a_visit_adds_its_seconds_when_the_console_closes) {
+    Companion companion = StartCompanion();
+    Console console = StartConsole();
+    LearnName(companion, console);
+    Sleep(4000); // the visit itself: time is what is being counted
+    e2e::send_copydata(console.window, qxconsole::kCopyClose, "");
+    e2e::wait_exit(console.process, 10000);
+    e2e::wait_until([] { return DataRecord().size() == 2080; }, 15000, "qxdata.dat to be saved");
+    std::int32_t total = RecordInt(DataRecord(), 7);
+    CHECK_TRUE(total >= 4 && total <= 12);
+    CHECK_EQ("Current Playername:\nRex", Label(companion, 40005));
+    CHECK_TRUE(!e2e::exit_code(companion.process));
+
+    // The next console is found, and its player greeted as a stranger.
+    Console next = StartConsole();
+    Enter(next);
+    WaitTyped("\\name");
+}
+
+SCENARIO(exit_saves_and_a_second_save_replaces_the_first) {
+    e2e::write_file("qxdata.dat", std::string("\x05\0\0\0\x07\0\0\0\x02\0\0\0", 12));
+    Companion companion = StartCompanion();
+    WaitLabel(companion, 40002, "Num Caps:\n5");
+    CHECK_EQ("Num FC Frags:\n7", Label(companion, 40003));
+    CHECK_EQ("Num Returns:\n2", Label(companion, 40004));
+    CHECK_EQ("Current Playername:\n-", Label(companion, 40005));
+    CHECK_EQ(0, Exit(companion));
+    std::string record = DataRecord();
+    REQUIRE_EQ(2080, record.size());
+    CHECK_EQ(5, RecordInt(record, 0));
+    CHECK_EQ(1, RecordInt(record, 3));
+    CHECK_EQ("I have capped^7 %d^2 flags, d00d!", RecordSlot(record, 1));
+    CHECK_TRUE(!e2e::file_exists("qxdata.dat.tmp"));
+
+    Companion again = StartCompanion();
+    Console console = StartConsole();
+    LearnName(again, console);
+    Print(console, "Rex captured the RED flag!");
+    WaitLabel(again, 40002, "Num Caps:\n6");
+    CHECK_EQ(0, Exit(again));
+    CHECK_EQ(6, RecordInt(DataRecord(), 0));
+}
+
+SCENARIO(main_window_class_place_and_controls) {
+    Companion companion = StartCompanion();
+    HWND w = companion.window;
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    CHECK_EQ("WindowsApp", std::string(cls));
+    CHECK_EQ(static_cast<UINT>(CS_DBLCLKS), static_cast<UINT>(GetClassLongA(w, GCL_STYLE)));
+    // Windows adds WS_CLIPSIBLINGS to every top-level window; no caption, menu box or frame.
+    CHECK_EQ(0x80800000u, static_cast<unsigned>(GetWindowLongA(w, GWL_STYLE)) & ~(WS_VISIBLE | WS_CLIPSIBLINGS));
+    RECT r = {};
+    GetWindowRect(w, &r);
+    CHECK_EQ((GetSystemMetrics(SM_CXFULLSCREEN) - 300) / 2, r.left);
+    CHECK_EQ((GetSystemMetrics(SM_CYFULLSCREEN) - 200) / 2, r.top);
+    CHECK_EQ(300, r.right - r.left);
+    CHECK_EQ(200, r.bottom - r.top);
+
+    struct Control {
+        int id;
+        const char* cls;
+        const char* text;
+        DWORD style;
+        int x, y, width, height;
+    } controls[] = {
+        {40002, "Static", "Num Caps:\n0", 0x50000001, 38, 33, 75, 25},
+        {40003, "Static", "Num FC Frags:\n0", 0x50000001, 188, 33, 75, 25},
+        {40004, "Static", "Num Returns:\n0", 0x50000001, 95, 75, 100, 25},
+        {40005, "Static", "Current Playername:\n-", 0x50000001, 95, 105, 100, 30},
+    };
+    std::vector<HWND> kids = e2e::children(w);
+    REQUIRE_EQ(6, kids.size());
+    const int order[] = {40001, 40002, 40003, 40004, 40005, 40006};
+    for (int i = 0; i < 6; ++i)
+        CHECK_EQ(order[i], GetDlgCtrlID(kids[i]));
+    CHECK_EQ("msctls_statusbar32", e2e::class_name(kids[5]));
+    CHECK_EQ("Quorvex v0.4b", e2e::get_text(kids[5]));
+    CHECK_EQ(0x5000000Eu, static_cast<unsigned>(GetWindowLongA(kids[0], GWL_STYLE)));
+    for (const Control& c : controls) {
+        HWND h = e2e::child_by_id(w, c.id);
+        CHECK_TRUE(_stricmp(e2e::class_name(h).c_str(), c.cls) == 0);
+        CHECK_EQ(c.style, static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)));
+        RECT rc = {};
+        GetWindowRect(h, &rc);
+        MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&rc), 2);
+        CHECK_EQ(c.x, rc.left);
+        CHECK_EQ(c.y, rc.top);
+        CHECK_EQ(c.width, rc.right - rc.left);
+        CHECK_EQ(c.height, rc.bottom - rc.top);
+    }
+    // The picture fills the client area above the status bar.
+    RECT client = {}, picture = {}, bar = {};
+    GetClientRect(w, &client);
+    GetWindowRect(kids[0], &picture);
+    GetWindowRect(kids[5], &bar);
+    CHECK_EQ(client.right, picture.right - picture.left);
+    CHECK_EQ(client.bottom - (bar.bottom - bar.top), picture.bottom - picture.top);
+    e2e::screenshot("main-window");
+    CHECK_EQ(0, Exit(companion));
+}
+
+SCENARIO(greeting_name_and_events) {
+    Companion companion = StartCompanion();
+    Console console = StartConsole();
+    Enter(console);
+    std::vector<std::string> typed = WaitTyped(kGreeting);
+    REQUIRE_EQ(2, typed.size());
+    CHECK_EQ("\\name", typed[0]);
+    WaitLabel(companion, 40005, "Current Playername:\nRex");
+
+    Print(console, "Kyle captured the BLUE flag!");
+    Print(console, "^1Rex^7 captured the ^4BLUE^7 flag!");
+    Print(console, "Rex returned the BLUE flag!");
+    Print(console, "Rex killed RED's flag carrier");
+    typed = WaitTyped("say \"I have fragged^7 1^2 flag carriers >:-)\"");
+    REQUIRE_EQ(5, typed.size());
+    CHECK_EQ(kCapsReply1, typed[2]);
+    CHECK_EQ("say \"I have returned^7 1^2 flags, f00l!\"", typed[3]);
+    WaitLabel(companion, 40003, "Num FC Frags:\n1");
+    CHECK_EQ("Num Caps:\n1", Label(companion, 40002));
+    CHECK_EQ("Num Returns:\n1", Label(companion, 40004));
+
+    // The player's own entry is greeted; a rename is followed.
+    Enter(console);
+    e2e::wait_until([] { return Typed().size() == 6; }, 15000, "the greeting of the own entry");
+    CHECK_EQ(kGreeting, Typed().back());
+    e2e::send_copydata(console.window, qxconsole::kCopyRename, "Max");
+    WaitLabel(companion, 40005, "Current Playername:\nMax");
+    Print(console, "Max captured the RED flag!");
+    WaitTyped("say \"I have capped^7 2^2 flags, d00d!\"");
+
+    CHECK_EQ(0, Exit(companion));
+    std::string record = DataRecord();
+    REQUIRE_EQ(2080, record.size());
+    CHECK_EQ(2, RecordInt(record, 0));
+    CHECK_EQ(1, RecordInt(record, 1));
+    CHECK_EQ(1, RecordInt(record, 2));
+}
+
+SCENARIO(menu_switches_announce_and_are_saved) {
+    Companion companion = StartCompanion();
+    Console console = StartConsole();
+    const int commands[] = {9003, 9003, 9004, 9006, 9004, 9005, 9007};
+    for (int id : commands)
+        e2e::post_command(companion.window, id);
+    std::vector<std::string> typed = WaitTyped("echo \"^1WMP^7 mode initialized.\"", 30000);
+    const std::vector<std::string> expected = {
+        "say \"^7Quorvex^3 Deactivated.\"",       "say \"^7Quorvex^3 Activated.\"",
+        "say \"^1Silence^7 Mode^3 Activated.\"",  " \"^1Winamp^7 mode initialized.\"",
+        "say \"^1Silence^7 Mode^3 Deactivated.\"", "echo \"^1Echo^7 Mode^3 Activated.\"",
+        "echo \"^1WMP^7 mode initialized.\"",
+    };
+    CHECK_EQ(expected.size(), typed.size());
+    for (std::size_t i = 0; i < expected.size() && i < typed.size(); ++i)
+        CHECK_EQ(expected[i], typed[i]);
+    // The game splits at ';' and quotes: each announcement ran as one command.
+    std::vector<std::string> all = e2e::file_lines("transcript.txt");
+    CHECK_TRUE(Contains(all, "cmd \"^1Winamp^7 mode initialized.\""));
+
+    CHECK_EQ(0, Exit(companion));
+    std::string record = DataRecord();
+    REQUIRE_EQ(2080, record.size());
+    CHECK_EQ(1, RecordInt(record, 3)); // Power
+    CHECK_EQ(0, RecordInt(record, 4)); // Silent
+    CHECK_EQ(1, RecordInt(record, 5)); // Echo
+    CHECK_EQ(1, RecordInt(record, 6)); // WMP
+}
+
+SCENARIO(power_off_still_follows_the_name) {
+    Companion companion = StartCompanion();
+    Console console = StartConsole();
+    e2e::post_command(companion.window, 9003);
+    WaitTyped("say \"^7Quorvex^3 Deactivated.\"");
+    Enter(console);
+    std::vector<std::string> typed = WaitTyped("say \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\"");
+    CHECK_EQ("\\name", typed.at(1));
+    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Print(console, "Rex captured the RED flag!");
+    e2e::send_copydata(console.window, qxconsole::kCopyRename, "Max");
+    WaitLabel(companion, 40005, "Current Playername:\nMax");
+    e2e::send_copydata(console.window, qxconsole::kCopySay, "!caps");
+    e2e::send_copydata(console.window, qxconsole::kCopySay, "!power");
+    typed = WaitTyped("say \"^7Quorvex^3 Activated.\"");
+    CHECK_EQ(4, typed.size());
+    CHECK_EQ("Num Caps:\n0", Label(companion, 40002));
+}

@@ -1,0 +1,48 @@
+// What the companion scenarios share: starting quorvex and the console stand-in, reading what the
+// console ran, and reading the data file.
+#pragma once
+
+#include "tests/e2e/e2e.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace world {
+
+struct Companion {
+    e2e::Process process;
+    HWND window = nullptr;
+};
+
+struct Console {
+    e2e::Process process;
+    HWND window = nullptr;
+    HWND log = nullptr;
+};
+
+// Starts quorvex.exe in the workdir and waits for its main window.
+Companion StartCompanion();
+// Starts the console stand-in hidden, with a transcript, and waits until the companion polls it
+// (the companion shows the console at every poll).
+Console StartConsole(const std::string& extraArgs = "");
+
+void Print(const Console& console, const std::string& message);
+void Enter(const Console& console);
+// Lines the console ran, in order, without their "line " tag.
+std::vector<std::string> Typed();
+// Waits until the console has run `line`; returns everything it ran.
+std::vector<std::string> WaitTyped(const std::string& line, int timeoutMs = 15000);
+
+std::string Label(const Companion& companion, int id);
+void WaitLabel(const Companion& companion, int id, const std::string& text, int timeoutMs = 15000);
+
+// The data file's decoded record (0x0D 0x0A read back as 0x0A); empty when there is none.
+std::string DataRecord();
+std::int32_t RecordInt(const std::string& record, int index);
+std::string RecordSlot(const std::string& record, int slot);
+
+// Asks the companion to exit through its menu and returns the exit code.
+DWORD Exit(const Companion& companion);
+
+} // namespace world
