@@ -177,7 +177,18 @@ SCENARIO(main_window_class_place_and_controls) {
     GetWindowRect(kids[5], &bar);
     CHECK_EQ(client.right, picture.right - picture.left);
     CHECK_EQ(client.bottom - (bar.bottom - bar.top), picture.bottom - picture.top);
-    e2e::screenshot("main-window");
+    // Under the picture run: where the picture and the labels lie on the screen, for the pixel checks.
+    if (std::optional<std::string> shots = e2e::env("E2E_SHOT_DIR")) {
+        std::string places;
+        for (int id : {40001, 40002, 40003, 40004, 40005}) {
+            RECT p = {};
+            GetWindowRect(e2e::child_by_id(w, id), &p);
+            places += std::to_string(id) + " " + std::to_string(p.left) + " " + std::to_string(p.top) + " " +
+                      std::to_string(p.right - p.left) + " " + std::to_string(p.bottom - p.top) + "\n";
+        }
+        e2e::write_file(e2e::to_windows_path(*shots) + "\\main-window.places", places);
+        e2e::screenshot("main-window");
+    }
     CHECK_EQ(0, Exit(companion));
 }
 

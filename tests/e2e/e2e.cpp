@@ -10,13 +10,14 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 
 namespace e2e {
 namespace {
 
 std::atomic<int> g_failures{0};
 std::atomic<int> g_checks{0};
-std::vector<std::string>* g_capture = nullptr;  // set by capture_failures, main thread only
+std::vector<std::string>* g_capture = nullptr; // set by capture_failures, main thread only
 ULONGLONG g_start_tick = 0;
 std::string g_workdir;
 std::string g_scenario;
@@ -34,7 +35,9 @@ std::map<std::string, ScenarioFn>& registry() {
     return r;
 }
 
-ULONGLONG elapsed_ms() { return GetTickCount64() - g_start_tick; }
+ULONGLONG elapsed_ms() {
+    return GetTickCount64() - g_start_tick;
+}
 
 void print_line(const std::string& s) {
     std::fwrite(s.data(), 1, s.size(), stdout);
@@ -45,7 +48,8 @@ void print_line(const std::string& s) {
 std::string describe_window_query(const char* cls, const char* title, DWORD pid) {
     std::string d = "window class=" + std::string(cls && *cls ? quote(cls) : "(any)") +
                     " title=" + (title && *title ? quote(title) : "(any)");
-    if (pid) d += " pid=" + std::to_string(pid);
+    if (pid)
+        d += " pid=" + std::to_string(pid);
     return d;
 }
 
@@ -55,7 +59,8 @@ std::string last_error_text() {
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, e, 0, buf, sizeof buf,
                    nullptr);
     std::string s(buf);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
+        s.pop_back();
     return "error " + std::to_string(e) + (s.empty() ? "" : " (" + s + ")");
 }
 
@@ -70,21 +75,84 @@ bool is_absolute(const std::string& p) {
 }
 
 std::string resolve(const std::string& path) {
-    if (is_absolute(path)) return to_windows_path(path);
+    if (is_absolute(path))
+        return to_windows_path(path);
     return in_workdir(path);
 }
 
-std::optional<std::string> try_get_text(HWND w) {
-    DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len)) return std::nullopt;
-    // The length is an upper bound (it may count DBCS conversions); WM_GETTEXT says how much came.
-    std::string buf(static_cast<size_t>(len) + 2, '\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(&buf[0]), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &got))
+// One cross-process send, made on a worker thread that the caller waits for with a hard limit.
+// SendMessageTimeout alone is not enough under Wine: some messages (WM_GETTEXTLENGTH sent as
+// ANSI to a busy window) wait for the receiver whatever the timeout. The job owns every buffer
+// the message points at, so a worker that is given up on can still finish safely later.
+struct SendJob {
+    HWND w = nullptr;
+    UINT msg = 0;
+    WPARAM wp = 0;
+    LPARAM lp = 0;
+    bool wide = false;
+    UINT timeout_ms = kSendTimeoutMs;
+    std::vector<char> buf;
+    COPYDATASTRUCT cds = {};
+    DWORD_PTR result = 0;
+    BOOL ok = FALSE;
+};
+
+DWORD WINAPI send_worker(LPVOID param) {
+    auto* holder = static_cast<std::shared_ptr<SendJob>*>(param);
+    std::shared_ptr<SendJob> job = *holder;
+    delete holder;
+    job->ok = job->wide ? SendMessageTimeoutW(job->w, job->msg, job->wp, job->lp, SMTO_ABORTIFHUNG,
+                                              job->timeout_ms, &job->result)
+                        : SendMessageTimeoutA(job->w, job->msg, job->wp, job->lp, SMTO_ABORTIFHUNG,
+                                              job->timeout_ms, &job->result);
+    return 0;
+}
+
+std::optional<LRESULT> bounded_send(const std::shared_ptr<SendJob>& job) {
+    constexpr DWORD kGraceMs = 1000;
+    auto* holder = new std::shared_ptr<SendJob>(job);
+    HANDLE t = CreateThread(nullptr, 0, send_worker, holder, 0, nullptr);
+    if (!t) {
+        delete holder;
+        send_worker(new std::shared_ptr<SendJob>(job));
+    } else {
+        DWORD waited = WaitForSingleObject(t, job->timeout_ms + kGraceMs);
+        CloseHandle(t);
+        if (waited != WAIT_OBJECT_0) {
+            note("message " + std::to_string(job->msg) + " to window " + hwnd_text(job->w) +
+                 " still unanswered after " + std::to_string(job->timeout_ms + kGraceMs) + " ms; given up");
+            return std::nullopt;
+        }
+    }
+    if (!job->ok)
         return std::nullopt;
-    buf.resize(std::min<size_t>(static_cast<size_t>(got), buf.size()));
-    return buf;
+    return static_cast<LRESULT>(job->result);
+}
+
+std::shared_ptr<SendJob> make_job(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+    auto job = std::make_shared<SendJob>();
+    job->w = w;
+    job->msg = msg;
+    job->wp = wp;
+    job->lp = lp;
+    return job;
+}
+
+std::optional<std::string> try_get_text(HWND w) {
+    auto len_job = make_job(w, WM_GETTEXTLENGTH);
+    len_job->wide = true; // the ANSI form is the one that ignores its timeout under Wine
+    auto len = bounded_send(len_job);
+    if (!len)
+        return std::nullopt;
+    // UTF-16 units; an ANSI code page needs at most two bytes for each.
+    auto job = make_job(w, WM_GETTEXT);
+    job->buf.assign(static_cast<size_t>(*len) * 2 + 2, '\0');
+    job->wp = job->buf.size();
+    job->lp = reinterpret_cast<LPARAM>(job->buf.data());
+    auto got = bounded_send(job);
+    if (!got)
+        return std::nullopt;
+    return std::string(job->buf.data(), std::min<size_t>(static_cast<size_t>(*got), job->buf.size()));
 }
 
 void watchdog_fire() {
@@ -99,7 +167,8 @@ void watchdog_fire() {
 
 DWORD WINAPI watchdog_thread(LPVOID) {
     for (;;) {
-        if (WaitForSingleObject(g_done_event, 100) == WAIT_OBJECT_0) return 0;
+        if (WaitForSingleObject(g_done_event, 100) == WAIT_OBJECT_0)
+            return 0;
         if (GetTickCount64() >= g_deadline.load()) {
             watchdog_fire();
             return 0;
@@ -122,16 +191,18 @@ LONG WINAPI unhandled(EXCEPTION_POINTERS* info) {
 }
 
 void ensure_job() {
-    if (g_job) return;
+    if (g_job)
+        return;
     g_job = CreateJobObjectA(nullptr, nullptr);
-    if (!g_job) return;
+    if (!g_job)
+        return;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION info = {};
     // Whatever a started program starts in turn dies with the driver too.
     info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(g_job, JobObjectExtendedLimitInformation, &info, sizeof info);
 }
 
-}  // namespace
+} // namespace
 
 // ---- failures -----------------------------------------------------------------------------
 
@@ -156,8 +227,12 @@ void fail_fatal(const char* file, int line, const std::string& message) {
     throw Abort{};
 }
 
-int failure_count() { return g_failures.load(); }
-int check_count() { return g_checks.load(); }
+int failure_count() {
+    return g_failures.load();
+}
+int check_count() {
+    return g_checks.load();
+}
 
 std::string quote(const std::string& s) {
     std::string out = "\"";
@@ -197,13 +272,17 @@ std::vector<std::string> capture_failures(const std::function<void()>& body) {
 }
 
 namespace detail {
-void count_check() { ++g_checks; }
+void count_check() {
+    ++g_checks;
+}
 
 bool check_true(const char* file, int line, const char* text, bool value, bool fatal) {
     count_check();
-    if (value) return true;
+    if (value)
+        return true;
     std::string message = std::string("CHECK_TRUE(") + text + ") is false";
-    if (fatal) fail_fatal(file, line, message);
+    if (fatal)
+        fail_fatal(file, line, message);
     fail(file, line, message);
     return false;
 }
@@ -211,14 +290,16 @@ bool check_true(const char* file, int line, const char* text, bool value, bool f
 bool check_contains(const char* file, int line, const char* text, const std::string& haystack,
                     const std::string& needle, bool fatal) {
     count_check();
-    if (haystack.find(needle) != std::string::npos) return true;
+    if (haystack.find(needle) != std::string::npos)
+        return true;
     std::string message = std::string("CHECK_CONTAINS(") + text + ", ...)\n    looked for: " + quote(needle) +
                           "\n    in:         " + quote(haystack);
-    if (fatal) fail_fatal(file, line, message);
+    if (fatal)
+        fail_fatal(file, line, message);
     fail(file, line, message);
     return false;
 }
-}  // namespace detail
+} // namespace detail
 
 // ---- scenarios ----------------------------------------------------------------------------
 
@@ -227,13 +308,16 @@ bool register_scenario(const char* name, ScenarioFn fn) {
     return true;
 }
 
-void set_watchdog_ms(DWORD ms) { g_deadline = GetTickCount64() + ms; }
+void set_watchdog_ms(DWORD ms) {
+    g_deadline = GetTickCount64() + ms;
+}
 
 // ---- paths --------------------------------------------------------------------------------
 
 std::optional<std::string> env(const char* name) {
     DWORD n = GetEnvironmentVariableA(name, nullptr, 0);
-    if (n == 0) return std::nullopt;
+    if (n == 0)
+        return std::nullopt;
     std::string v(n, '\0');
     n = GetEnvironmentVariableA(name, &v[0], n);
     v.resize(n);
@@ -242,12 +326,14 @@ std::optional<std::string> env(const char* name) {
 
 std::string require_env(const char* name, const char* file_, int line_) {
     auto v = env(name);
-    if (!v || v->empty()) fail_fatal(file_, line_, std::string("environment variable ") + name + " is not set");
+    if (!v || v->empty())
+        fail_fatal(file_, line_, std::string("environment variable ") + name + " is not set");
     return *v;
 }
 
 std::string to_windows_path(const std::string& path) {
-    if (path.empty() || path[0] != '/') return path;
+    if (path.empty() || path[0] != '/')
+        return path;
     std::string out = "Z:" + path;
     std::replace(out.begin(), out.end(), '/', '\\');
     return out;
@@ -255,10 +341,12 @@ std::string to_windows_path(const std::string& path) {
 
 std::string program_path(const std::string& name, const char* file_, int line_) {
     std::string var = "E2E_EXE_";
-    for (char c : name) var += static_cast<char>(std::isalnum(static_cast<unsigned char>(c)) ? std::toupper(c) : '_');
+    for (char c : name)
+        var += static_cast<char>(std::isalnum(static_cast<unsigned char>(c)) ? std::toupper(c) : '_');
     auto v = env(var.c_str());
     if (!v || v->empty())
-        fail_fatal(file_, line_, "program " + quote(name) + " was not handed over by the build (" + var + " unset)");
+        fail_fatal(file_, line_,
+                   "program " + quote(name) + " was not handed over by the build (" + var + " unset)");
     std::string p = to_windows_path(*v);
     if (GetFileAttributesA(p.c_str()) == INVALID_FILE_ATTRIBUTES)
         fail_fatal(file_, line_, "program " + quote(name) + " not found at " + quote(p) + " (" + var + ")");
@@ -270,14 +358,16 @@ std::string workdir() {
         char buf[MAX_PATH * 2] = {};
         GetCurrentDirectoryA(sizeof buf, buf);
         g_workdir = buf;
-        while (g_workdir.size() > 3 && g_workdir.back() == '\\') g_workdir.pop_back();
+        while (g_workdir.size() > 3 && g_workdir.back() == '\\')
+            g_workdir.pop_back();
     }
     return g_workdir;
 }
 
 std::string in_workdir(const std::string& name) {
     std::string w = workdir();
-    if (!w.empty() && w.back() != '\\') w += '\\';
+    if (!w.empty() && w.back() != '\\')
+        w += '\\';
     return w + name;
 }
 
@@ -286,7 +376,8 @@ std::string in_workdir(const std::string& name) {
 Process start(const std::string& exe, const std::string& args, const std::string& cwd, const char* file_,
               int line_) {
     std::string cmd = "\"" + exe + "\"";
-    if (!args.empty()) cmd += " " + args;
+    if (!args.empty())
+        cmd += " " + args;
     std::string dir = cwd.empty() ? workdir() : resolve(cwd);
     std::vector<char> cmd_buf(cmd.begin(), cmd.end());
     cmd_buf.push_back('\0');
@@ -294,11 +385,13 @@ Process start(const std::string& exe, const std::string& args, const std::string
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     ensure_job();
-    if (!CreateProcessA(exe.c_str(), cmd_buf.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, dir.c_str(),
-                        &si, &pi))
-        fail_fatal(file_, line_, "cannot start " + quote(cmd) + " in " + quote(dir) + ": " + last_error_text());
+    if (!CreateProcessA(exe.c_str(), cmd_buf.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        dir.c_str(), &si, &pi))
+        fail_fatal(file_, line_,
+                   "cannot start " + quote(cmd) + " in " + quote(dir) + ": " + last_error_text());
     if (g_job && !AssignProcessToJobObject(g_job, pi.hProcess))
-        note("note: could not put pid " + std::to_string(pi.dwProcessId) + " in the kill job: " + last_error_text());
+        note("note: could not put pid " + std::to_string(pi.dwProcessId) +
+             " in the kill job: " + last_error_text());
     ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
     Process p;
@@ -313,7 +406,8 @@ Process start(const std::string& exe, const std::string& args, const std::string
 }
 
 std::optional<DWORD> exit_code(const Process& p) {
-    if (WaitForSingleObject(p.handle, 0) != WAIT_OBJECT_0) return std::nullopt;
+    if (WaitForSingleObject(p.handle, 0) != WAIT_OBJECT_0)
+        return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(p.handle, &code);
     return code;
@@ -324,8 +418,8 @@ DWORD wait_exit(const Process& p, int timeout_ms, const char* file_, int line_) 
     // The handle is waitable directly; no polling needed for a process.
     if (WaitForSingleObject(p.handle, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0)
         fail_fatal(file_, line_,
-                   "timeout after " + std::to_string(timeout_ms) + " ms waiting for pid " + std::to_string(p.pid) +
-                       " to exit (" + p.command_line + ")");
+                   "timeout after " + std::to_string(timeout_ms) + " ms waiting for pid " +
+                       std::to_string(p.pid) + " to exit (" + p.command_line + ")");
     DWORD code = 0;
     GetExitCodeProcess(p.handle, &code);
     return code;
@@ -337,38 +431,44 @@ namespace {
 std::vector<HANDLE> open_descendants(const std::vector<Process>& roots) {
     std::vector<HANDLE> out;
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return out;
-    std::vector<std::pair<DWORD, DWORD>> pairs;  // (pid, parent)
+    if (snap == INVALID_HANDLE_VALUE)
+        return out;
+    std::vector<std::pair<DWORD, DWORD>> pairs; // (pid, parent)
     PROCESSENTRY32 pe = {};
     pe.dwSize = sizeof pe;
     for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe))
         pairs.emplace_back(pe.th32ProcessID, pe.th32ParentProcessID);
     CloseHandle(snap);
     std::vector<DWORD> family;
-    for (const Process& p : roots) family.push_back(p.pid);
+    for (const Process& p : roots)
+        family.push_back(p.pid);
     for (size_t i = 0; i < family.size(); ++i) {
         for (const auto& [pid, parent] : pairs) {
             if (parent == family[i] && std::find(family.begin(), family.end(), pid) == family.end()) {
                 family.push_back(pid);
-                if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) out.push_back(h);
+                if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid))
+                    out.push_back(h);
             }
         }
     }
     return out;
 }
-}  // namespace
+} // namespace
 
 void kill_all() {
     EnterCriticalSection(&g_lock);
     std::vector<Process> procs;
     procs.swap(g_processes);
     std::vector<HANDLE> descendants = open_descendants(procs);
-    if (g_job) TerminateJobObject(g_job, 137);
+    if (g_job)
+        TerminateJobObject(g_job, 137);
     for (const Process& p : procs) {
-        if (WaitForSingleObject(p.handle, 0) != WAIT_OBJECT_0) TerminateProcess(p.handle, 137);
+        if (WaitForSingleObject(p.handle, 0) != WAIT_OBJECT_0)
+            TerminateProcess(p.handle, 137);
     }
     for (HANDLE h : descendants) {
-        if (WaitForSingleObject(h, 0) != WAIT_OBJECT_0) TerminateProcess(h, 137);
+        if (WaitForSingleObject(h, 0) != WAIT_OBJECT_0)
+            TerminateProcess(h, 137);
     }
     for (const Process& p : procs) {
         if (WaitForSingleObject(p.handle, 5000) != WAIT_OBJECT_0)
@@ -377,7 +477,8 @@ void kill_all() {
     }
     for (HANDLE h : descendants) {
         if (WaitForSingleObject(h, 5000) != WAIT_OBJECT_0)
-            print_line("warning: a process started by a started program is still running after TerminateProcess");
+            print_line(
+                "warning: a process started by a started program is still running after TerminateProcess");
         CloseHandle(h);
     }
     LeaveCriticalSection(&g_lock);
@@ -395,19 +496,22 @@ struct FindQuery {
 
 BOOL CALLBACK find_proc(HWND w, LPARAM lp) {
     auto* q = reinterpret_cast<FindQuery*>(lp);
-    if (q->pid && window_pid(w) != q->pid) return TRUE;
-    if (q->cls && *q->cls && class_name(w) != q->cls) return TRUE;
+    if (q->pid && window_pid(w) != q->pid)
+        return TRUE;
+    if (q->cls && *q->cls && class_name(w) != q->cls)
+        return TRUE;
     if (q->title && *q->title) {
         // GetWindowText of a top-level window reads the title kept by the window manager, so a
         // hung owner cannot block this.
         char buf[512] = {};
         GetWindowTextA(w, buf, sizeof buf);
-        if (std::strcmp(buf, q->title) != 0) return TRUE;
+        if (std::strcmp(buf, q->title) != 0)
+            return TRUE;
     }
     q->found = w;
     return FALSE;
 }
-}  // namespace
+} // namespace
 
 HWND find_window(const char* cls, const char* title, DWORD pid) {
     FindQuery q{cls, title, pid, nullptr};
@@ -415,7 +519,8 @@ HWND find_window(const char* cls, const char* title, DWORD pid) {
     return q.found;
 }
 
-HWND wait_window(const char* cls, const char* title, int timeout_ms, DWORD pid, const char* file_, int line_) {
+HWND wait_window(const char* cls, const char* title, int timeout_ms, DWORD pid, const char* file_,
+                 int line_) {
     detail::count_check();
     HWND found = nullptr;
     if (!poll_until([&] { return (found = find_window(cls, title, pid)) != nullptr; }, timeout_ms))
@@ -425,7 +530,8 @@ HWND wait_window(const char* cls, const char* title, int timeout_ms, DWORD pid, 
     return found;
 }
 
-void wait_no_window(const char* cls, const char* title, int timeout_ms, DWORD pid, const char* file_, int line_) {
+void wait_no_window(const char* cls, const char* title, int timeout_ms, DWORD pid, const char* file_,
+                    int line_) {
     detail::count_check();
     if (!poll_until([&] { return find_window(cls, title, pid) == nullptr; }, timeout_ms))
         fail_fatal(file_, line_,
@@ -436,21 +542,36 @@ void wait_no_window(const char* cls, const char* title, int timeout_ms, DWORD pi
 HWND child_by_id(HWND parent, int id, const char* file_, int line_) {
     HWND c = GetDlgItem(parent, id);
     if (!c)
-        fail_fatal(file_, line_, "window " + hwnd_text(parent) + " has no child with id " + std::to_string(id));
+        fail_fatal(file_, line_,
+                   "window " + hwnd_text(parent) + " has no child with id " + std::to_string(id));
+    return c;
+}
+
+HWND wait_child(HWND parent, int id, int timeout_ms, const char* file_, int line_) {
+    detail::count_check();
+    HWND c = nullptr;
+    if (!poll_until([&] { return (c = GetDlgItem(parent, id)) != nullptr; }, timeout_ms))
+        fail_fatal(file_, line_,
+                   "timeout after " + std::to_string(timeout_ms) + " ms waiting for window " +
+                       hwnd_text(parent) + " to have a child with id " + std::to_string(id) +
+                       (IsWindow(parent) ? "" : " (the window is gone)"));
     return c;
 }
 
 std::vector<HWND> children(HWND parent) {
     std::vector<HWND> out;
-    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        out.push_back(c);
     return out;
 }
 
 HWND child_by_order(HWND parent, int index, const char* cls, const char* file_, int line_) {
     int seen = 0;
     for (HWND c : children(parent)) {
-        if (cls && class_name(c) != cls) continue;
-        if (seen++ == index) return c;
+        if (cls && class_name(c) != cls)
+            continue;
+        if (seen++ == index)
+            return c;
     }
     fail_fatal(file_, line_,
                "window " + hwnd_text(parent) + " has only " + std::to_string(seen) + " children of class " +
@@ -474,17 +595,21 @@ std::string get_text(HWND w, const char* file_, int line_) {
     if (!t)
         fail_fatal(file_, line_,
                    "WM_GETTEXT to window " + hwnd_text(w) + " failed or got no answer within " +
-                       std::to_string(kSendTimeoutMs) + " ms (" + (IsWindow(w) ? "window exists" : "window gone") +
-                       ")");
+                       std::to_string(kSendTimeoutMs) + " ms (" +
+                       (IsWindow(w) ? "window exists" : "window gone") + ")");
     return *t;
 }
 
 void set_text(HWND w, const std::string& text, const char* file_, int line_) {
-    DWORD_PTR r = 0;
-    if (!SendMessageTimeoutA(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &r))
+    auto job = make_job(w, WM_SETTEXT);
+    job->buf.assign(text.begin(), text.end());
+    job->buf.push_back('\0');
+    job->lp = reinterpret_cast<LPARAM>(job->buf.data());
+    auto r = bounded_send(job);
+    if (!r)
         fail_fatal(file_, line_, "WM_SETTEXT to window " + hwnd_text(w) + " got no answer");
-    if (!r) fail_fatal(file_, line_, "WM_SETTEXT to window " + hwnd_text(w) + " was refused");
+    if (!*r)
+        fail_fatal(file_, line_, "WM_SETTEXT to window " + hwnd_text(w) + " was refused");
 }
 
 void wait_text(HWND w, const std::string& expected, int timeout_ms, const char* file_, int line_) {
@@ -497,32 +622,37 @@ void wait_text(HWND w, const std::string& expected, int timeout_ms, const char* 
                        "\n    last seen: " + (last ? quote(*last) : "(no answer)"));
 }
 
-std::string wait_text_contains(HWND w, const std::string& needle, int timeout_ms, const char* file_, int line_) {
+std::string wait_text_contains(HWND w, const std::string& needle, int timeout_ms, const char* file_,
+                               int line_) {
     detail::count_check();
     std::optional<std::string> last;
     if (!poll_until([&] { return (last = try_get_text(w)) && last->find(needle) != std::string::npos; },
                     timeout_ms))
         fail_fatal(file_, line_,
                    "timeout after " + std::to_string(timeout_ms) + " ms waiting for window " + hwnd_text(w) +
-                       " to show " + quote(needle) + "\n    last seen: " + (last ? quote(*last) : "(no answer)"));
+                       " to show " + quote(needle) +
+                       "\n    last seen: " + (last ? quote(*last) : "(no answer)"));
     return *last;
 }
 
 std::optional<LRESULT> send(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT timeout_ms) {
-    DWORD_PTR r = 0;
-    if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG, timeout_ms, &r)) return std::nullopt;
-    return static_cast<LRESULT>(r);
+    auto job = make_job(w, msg, wp, lp);
+    job->timeout_ms = timeout_ms;
+    return bounded_send(job);
 }
 
 LRESULT send_command(HWND w, int id, int code, HWND control, const char* file_, int line_) {
     auto r = send(w, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
-    if (!r) fail_fatal(file_, line_, "WM_COMMAND " + std::to_string(id) + " to window " + hwnd_text(w) + " got no answer");
+    if (!r)
+        fail_fatal(file_, line_,
+                   "WM_COMMAND " + std::to_string(id) + " to window " + hwnd_text(w) + " got no answer");
     return *r;
 }
 
 void post_command(HWND w, int id, int code, HWND control, const char* file_, int line_) {
     if (!PostMessageA(w, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control)))
-        fail_fatal(file_, line_, "PostMessage WM_COMMAND to window " + hwnd_text(w) + ": " + last_error_text());
+        fail_fatal(file_, line_,
+                   "PostMessage WM_COMMAND to window " + hwnd_text(w) + ": " + last_error_text());
 }
 
 void click(HWND button, const char* file_, int line_) {
@@ -537,15 +667,18 @@ void type_line(HWND edit, const std::string& text, const char* file_, int line_)
 }
 
 LRESULT send_copydata(HWND w, ULONG_PTR dw_data, const std::string& text, const char* file_, int line_) {
-    COPYDATASTRUCT cds = {};
-    cds.dwData = dw_data;
-    cds.cbData = static_cast<DWORD>(text.size() + 1);
-    cds.lpData = const_cast<char*>(text.c_str());
-    auto r = send(w, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    auto job = make_job(w, WM_COPYDATA);
+    job->buf.assign(text.begin(), text.end());
+    job->buf.push_back('\0');
+    job->cds.dwData = dw_data;
+    job->cds.cbData = static_cast<DWORD>(job->buf.size());
+    job->cds.lpData = job->buf.data();
+    job->lp = reinterpret_cast<LPARAM>(&job->cds);
+    auto r = bounded_send(job);
     if (!r)
         fail_fatal(file_, line_,
-                   "WM_COPYDATA " + std::to_string(dw_data) + " " + quote(text) + " to window " + hwnd_text(w) +
-                       " got no answer");
+                   "WM_COPYDATA " + std::to_string(dw_data) + " " + quote(text) + " to window " +
+                       hwnd_text(w) + " got no answer");
     return *r;
 }
 
@@ -559,13 +692,15 @@ void post_close(HWND w, const char* file_, int line_) {
 std::optional<std::string> read_file(const std::string& path) {
     std::string p = resolve(path);
     // Share everything: the program under test may be writing the file right now.
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::nullopt;
     std::string out;
     char buf[65536];
     DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
+        out.append(buf, got);
     CloseHandle(h);
     return out;
 }
@@ -576,9 +711,11 @@ std::vector<std::string> split_lines(const std::string& text) {
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         lines.push_back(line);
-        if (nl == std::string::npos) break;
+        if (nl == std::string::npos)
+            break;
         pos = nl + 1;
     }
     return lines;
@@ -589,30 +726,36 @@ std::vector<std::string> file_lines(const std::string& path) {
     return t ? split_lines(*t) : std::vector<std::string>{};
 }
 
-bool file_exists(const std::string& path) { return GetFileAttributesA(resolve(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool file_exists(const std::string& path) {
+    return GetFileAttributesA(resolve(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void write_file(const std::string& path, const std::string& bytes, const char* file_, int line_) {
     std::string p = resolve(path);
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) fail_fatal(file_, line_, "cannot create " + quote(p) + ": " + last_error_text());
+    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        fail_fatal(file_, line_, "cannot create " + quote(p) + ": " + last_error_text());
     DWORD put = 0;
     BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
     CloseHandle(h);
-    if (!ok || put != bytes.size()) fail_fatal(file_, line_, "cannot write " + quote(p) + ": " + last_error_text());
+    if (!ok || put != bytes.size())
+        fail_fatal(file_, line_, "cannot write " + quote(p) + ": " + last_error_text());
 }
 
 namespace {
 std::string show_lines(const std::vector<std::string>& lines) {
-    if (lines.empty()) return "    (no lines)";
+    if (lines.empty())
+        return "    (no lines)";
     std::string s;
     const size_t shown = std::min<size_t>(lines.size(), 40);
     for (size_t i = lines.size() - shown; i < lines.size(); ++i)
         s += "    " + std::to_string(i + 1) + ": " + quote(lines[i]) + "\n";
-    if (!s.empty()) s.pop_back();
+    if (!s.empty())
+        s.pop_back();
     return s;
 }
-}  // namespace
+} // namespace
 
 std::vector<std::string> wait_file_lines(const std::string& path, size_t n, int timeout_ms, const char* file_,
                                          int line_) {
@@ -638,8 +781,9 @@ std::vector<std::string> wait_file_line(const std::string& path, const std::stri
             timeout_ms))
         fail_fatal(file_, line_,
                    "timeout after " + std::to_string(timeout_ms) + " ms waiting for " + quote(resolve(path)) +
-                       " to have the line " + quote(line) + (file_exists(path) ? "" : " (file does not exist)") +
-                       "; lines seen:\n" + show_lines(lines));
+                       " to have the line " + quote(line) +
+                       (file_exists(path) ? "" : " (file does not exist)") + "; lines seen:\n" +
+                       show_lines(lines));
     return lines;
 }
 
@@ -648,8 +792,10 @@ std::vector<std::string> wait_file_line(const std::string& path, const std::stri
 bool poll_until(const std::function<bool()>& cond, int timeout_ms) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
     for (;;) {
-        if (cond()) return true;
-        if (GetTickCount64() >= end) return false;
+        if (cond())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
         Sleep(kPollMs);
     }
 }
@@ -665,39 +811,44 @@ void wait_until(const std::function<bool()>& cond, int timeout_ms, const std::st
 
 bool screenshot(const std::string& name, const char* file_, int line_) {
     std::string clean;
-    for (char c : name) clean += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '_';
+    for (char c : name)
+        clean += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '_';
     auto dir = env("E2E_SHOT_DIR");
     if (!dir || dir->empty()) {
         note("screenshot " + clean + ": not under screenshot.sh, none taken");
         return false;
     }
     std::string base = to_windows_path(*dir);
-    if (base.back() != '\\') base += '\\';
+    if (base.back() != '\\')
+        base += '\\';
     const std::string png = base + clean + ".png";
     DeleteFileA(png.c_str());
     // Written under another name and renamed, so the script never sees half a request.
     write_file(base + clean + ".part", clean + "\n", file_, line_);
-    if (!MoveFileExA((base + clean + ".part").c_str(), (base + clean + ".request").c_str(), MOVEFILE_REPLACE_EXISTING))
-        fail_fatal(file_, line_, "cannot post the screenshot request " + quote(clean) + ": " + last_error_text());
+    if (!MoveFileExA((base + clean + ".part").c_str(), (base + clean + ".request").c_str(),
+                     MOVEFILE_REPLACE_EXISTING))
+        fail_fatal(file_, line_,
+                   "cannot post the screenshot request " + quote(clean) + ": " + last_error_text());
     const int timeout_ms = 30000;
     if (!poll_until([&] { return GetFileAttributesA(png.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeout_ms))
         fail_fatal(file_, line_,
-                   "timeout after " + std::to_string(timeout_ms) + " ms waiting for screenshot " + quote(png) +
-                       " (is screenshot.sh watching " + quote(*dir) + "?)");
+                   "timeout after " + std::to_string(timeout_ms) + " ms waiting for screenshot " +
+                       quote(png) + " (is screenshot.sh watching " + quote(*dir) + "?)");
     note("screenshot " + clean + ".png saved");
     return true;
 }
 
-}  // namespace e2e
+} // namespace e2e
 
 // ---- main ---------------------------------------------------------------------------------
 
 namespace {
 void list_scenarios() {
-    for (const auto& kv : e2e::registry()) std::printf("%s\n", kv.first.c_str());
+    for (const auto& kv : e2e::registry())
+        std::printf("%s\n", kv.first.c_str());
     std::fflush(stdout);
 }
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     using namespace e2e;
@@ -729,8 +880,10 @@ int main(int argc, char** argv) {
     SetUnhandledExceptionFilter(unhandled);
 
     DWORD watchdog_s = 120;
-    if (auto w = env("E2E_WATCHDOG_S")) watchdog_s = static_cast<DWORD>(std::strtoul(w->c_str(), nullptr, 10));
-    if (watchdog_s == 0) watchdog_s = 120;
+    if (auto w = env("E2E_WATCHDOG_S"))
+        watchdog_s = static_cast<DWORD>(std::strtoul(w->c_str(), nullptr, 10));
+    if (watchdog_s == 0)
+        watchdog_s = 120;
     set_watchdog_ms(watchdog_s * 1000);
     g_done_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE watchdog = CreateThread(nullptr, 0, watchdog_thread, nullptr, 0, nullptr);

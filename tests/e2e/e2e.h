@@ -61,28 +61,37 @@ std::string quote(const std::string& s);
 std::vector<std::string> capture_failures(const std::function<void()>& body);
 
 namespace detail {
-template <typename T>
-std::string show(const T& v) {
+template <typename T> std::string show(const T& v) {
     std::ostringstream os;
     os << v;
     return os.str();
 }
-inline std::string show(const std::string& v) { return quote(v); }
-inline std::string show(const char* v) { return v ? quote(v) : std::string("(null)"); }
-inline std::string show(char* v) { return show(static_cast<const char*>(v)); }
-inline std::string show(bool v) { return v ? "true" : "false"; }
-inline std::string show(std::nullptr_t) { return "nullptr"; }
-template <typename T>
-std::string show(T* v) {
+inline std::string show(const std::string& v) {
+    return quote(v);
+}
+inline std::string show(const char* v) {
+    return v ? quote(v) : std::string("(null)");
+}
+inline std::string show(char* v) {
+    return show(static_cast<const char*>(v));
+}
+inline std::string show(bool v) {
+    return v ? "true" : "false";
+}
+inline std::string show(std::nullptr_t) {
+    return "nullptr";
+}
+template <typename T> std::string show(T* v) {
     std::ostringstream os;
     os << static_cast<const void*>(v);
     return os.str();
 }
-inline std::string show(const std::optional<std::string>& v) { return v ? quote(*v) : "(none)"; }
+inline std::string show(const std::optional<std::string>& v) {
+    return v ? quote(*v) : "(none)";
+}
 
 // Compares char pointers as strings, everything else with ==.
-template <typename A, typename B>
-bool equal(const A& a, const B& b) {
+template <typename A, typename B> bool equal(const A& a, const B& b) {
     if constexpr (std::is_integral_v<A> && std::is_integral_v<B> && !std::is_same_v<A, bool> &&
                   !std::is_same_v<B, bool>) {
         // Mixed signedness (3 vs size()) compares by value, without sign-compare surprises.
@@ -99,7 +108,9 @@ bool equal(const A& a, const B& b) {
         return a == b;
     }
 }
-inline bool equal(const char* a, const char* b) { return std::string(a ? a : "") == (b ? b : ""); }
+inline bool equal(const char* a, const char* b) {
+    return std::string(a ? a : "") == (b ? b : "");
+}
 
 void count_check();
 
@@ -107,29 +118,31 @@ template <typename A, typename B>
 bool check_eq(const char* file, int line, const char* expected_text, const char* actual_text,
               const A& expected, const B& actual, bool fatal) {
     count_check();
-    if (equal(expected, actual)) return true;
+    if (equal(expected, actual))
+        return true;
     std::string message = std::string("CHECK_EQ(") + expected_text + ", " + actual_text + ")\n" +
                           "    expected: " + show(expected) + "\n" + "    actual:   " + show(actual);
-    if (fatal) fail_fatal(file, line, message);
+    if (fatal)
+        fail_fatal(file, line, message);
     fail(file, line, message);
     return false;
 }
 bool check_true(const char* file, int line, const char* text, bool value, bool fatal);
 bool check_contains(const char* file, int line, const char* text, const std::string& haystack,
                     const std::string& needle, bool fatal);
-}  // namespace detail
+} // namespace detail
 
 // CHECK_EQ(expected, actual): ints, strings (std::string or char*), anything printable with <<.
-#define CHECK_EQ(expected, actual) \
+#define CHECK_EQ(expected, actual)                                                                           \
     ::e2e::detail::check_eq(__FILE__, __LINE__, #expected, #actual, (expected), (actual), false)
-#define REQUIRE_EQ(expected, actual) \
+#define REQUIRE_EQ(expected, actual)                                                                         \
     ::e2e::detail::check_eq(__FILE__, __LINE__, #expected, #actual, (expected), (actual), true)
 #define CHECK_TRUE(cond) ::e2e::detail::check_true(__FILE__, __LINE__, #cond, static_cast<bool>(cond), false)
 #define REQUIRE_TRUE(cond) ::e2e::detail::check_true(__FILE__, __LINE__, #cond, static_cast<bool>(cond), true)
 // CHECK_CONTAINS(haystack, needle): needle occurs somewhere in haystack.
-#define CHECK_CONTAINS(haystack, needle) \
+#define CHECK_CONTAINS(haystack, needle)                                                                     \
     ::e2e::detail::check_contains(__FILE__, __LINE__, #haystack, (haystack), (needle), false)
-#define REQUIRE_CONTAINS(haystack, needle) \
+#define REQUIRE_CONTAINS(haystack, needle)                                                                   \
     ::e2e::detail::check_contains(__FILE__, __LINE__, #haystack, (haystack), (needle), true)
 
 // ---- scenarios ----------------------------------------------------------------------------
@@ -139,10 +152,10 @@ bool register_scenario(const char* name, ScenarioFn fn);
 #define E2E_CAT2(a, b) a##b
 #define E2E_CAT(a, b) E2E_CAT2(a, b)
 // SCENARIO(name) { body } — name is a plain identifier, also the name given on the command line.
-#define SCENARIO(name)                                                                         \
-    static void E2E_CAT(e2e_scenario_, name)();                                                \
-    static const bool E2E_CAT(e2e_registered_, name) =                                         \
-        ::e2e::register_scenario(#name, &E2E_CAT(e2e_scenario_, name));                        \
+#define SCENARIO(name)                                                                                       \
+    static void E2E_CAT(e2e_scenario_, name)();                                                              \
+    static const bool E2E_CAT(e2e_registered_, name) =                                                       \
+        ::e2e::register_scenario(#name, &E2E_CAT(e2e_scenario_, name));                                      \
     static void E2E_CAT(e2e_scenario_, name)()
 
 // The whole-scenario watchdog: the scenario fails and everything is killed once this runs out.
@@ -166,7 +179,7 @@ std::string in_workdir(const std::string& name);
 
 // ---- processes ----------------------------------------------------------------------------
 struct Process {
-    HANDLE handle = nullptr;  // owned by the harness; closed when the scenario ends
+    HANDLE handle = nullptr; // owned by the harness; closed when the scenario ends
     DWORD pid = 0;
     std::string command_line;
 };
@@ -186,7 +199,9 @@ void kill_all();
 // Top-level window by class and/or title (nullptr / empty for "any"), optionally only one owned
 // by pid; nullptr when there is none. Exact, case-sensitive match.
 HWND find_window(const char* cls, const char* title, DWORD pid = 0);
-// Polls find_window every kPollMs; fatal on timeout with what was looked for.
+// Polls find_window every kPollMs; fatal on timeout with what was looked for. The window is found
+// as soon as it exists, which can be while its WM_CREATE still makes the children: wait for the
+// child you need with wait_child.
 HWND wait_window(const char* cls, const char* title, int timeout_ms = kDefaultTimeoutMs, DWORD pid = 0,
                  E2E_HERE_ARGS);
 // Polls until no such window exists (e.g. after a close); fatal on timeout.
@@ -194,6 +209,8 @@ void wait_no_window(const char* cls, const char* title, int timeout_ms = kDefaul
                     E2E_HERE_ARGS);
 // Child by control id; fatal when there is none.
 HWND child_by_id(HWND parent, int id, E2E_HERE_ARGS);
+// Polls for the child with that id; fatal on timeout.
+HWND wait_child(HWND parent, int id, int timeout_ms = kDefaultTimeoutMs, E2E_HERE_ARGS);
 // index-th direct child (0-based, Z order) whose class matches cls (nullptr: any class); fatal
 // when there are not that many.
 HWND child_by_order(HWND parent, int index, const char* cls = nullptr, E2E_HERE_ARGS);
@@ -210,7 +227,10 @@ void wait_text(HWND w, const std::string& expected, int timeout_ms = kDefaultTim
 std::string wait_text_contains(HWND w, const std::string& needle, int timeout_ms = kDefaultTimeoutMs,
                                E2E_HERE_ARGS);
 
-// Bounded SendMessageTimeout; nullopt when it failed or timed out.
+// Bounded send: SendMessageTimeout on a worker thread, given up on after timeout_ms + 1 s even
+// when Wine ignores the timeout; nullopt when it failed or timed out. lp is passed as it is: if
+// it points at memory, that memory must outlive the scenario (the text and copy-data calls below
+// carry their own buffers instead).
 std::optional<LRESULT> send(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT timeout_ms = kSendTimeoutMs);
 // WM_COMMAND(id, code, control) sent (waits for the handler, fatal if it does not answer) or posted.
 LRESULT send_command(HWND w, int id, int code = 0, HWND control = nullptr, E2E_HERE_ARGS);
@@ -235,8 +255,8 @@ std::vector<std::string> file_lines(const std::string& path);
 bool file_exists(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes, E2E_HERE_ARGS);
 // Polls until the file has at least n lines; returns them; fatal on timeout with the lines seen.
-std::vector<std::string> wait_file_lines(const std::string& path, size_t n, int timeout_ms = kDefaultTimeoutMs,
-                                         E2E_HERE_ARGS);
+std::vector<std::string> wait_file_lines(const std::string& path, size_t n,
+                                         int timeout_ms = kDefaultTimeoutMs, E2E_HERE_ARGS);
 // Polls until the file has a line equal to line; returns all lines; fatal on timeout.
 std::vector<std::string> wait_file_line(const std::string& path, const std::string& line,
                                         int timeout_ms = kDefaultTimeoutMs, E2E_HERE_ARGS);
@@ -253,4 +273,4 @@ void wait_until(const std::function<bool()>& cond, int timeout_ms, const std::st
 // headless too. Returns whether a picture was taken.
 bool screenshot(const std::string& name, E2E_HERE_ARGS);
 
-}  // namespace e2e
+} // namespace e2e

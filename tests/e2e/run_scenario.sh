@@ -107,8 +107,8 @@ prefix_programs() {
     local p cmd
     for p in /proc/[0-9]*; do
         [ "${p#/proc/}" = "$$" ] && continue
-        if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
-            cmd=$(tr '\0' ' ' <"$p/cmdline" 2>/dev/null)
+        if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+            cmd=$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null)
             case $cmd in
             '' | *wineserver* | *'\services.exe'* | *'\winedevice.exe'* | *'\plugplay.exe'* | *'\explorer.exe'* | \
                 *'\svchost.exe'* | *'\rpcss.exe'* | *'\conhost.exe'* | *wineboot*) ;;
@@ -129,35 +129,35 @@ watchdog_s=${E2E_WATCHDOG_S:-120}
 limit_s=${E2E_TIMEOUT_S:-$((watchdog_s + 30))}
 export E2E_WATCHDOG_S=$watchdog_s
 
+# A run killed from outside (e.g. by CTest's own timeout) cannot clean up; start from a clean slate.
+cleanup
 cd -- "$work" || die "cannot enter $work"
 t0=$(now_ms)
-timeout --kill-after=10 "$limit_s" "$wine" "$driver" "$scenario" 2>&1 | tee "$work/driver.log"
-rc=${PIPESTATUS[0]}
+echo "$me: $scenario in $work (output: driver.log there)"
+# To a file, not through a pipe: the programs the driver starts inherit its stdout, and one left
+# running would hold a pipe open and stall the script.
+timeout --kill-after=10 "$limit_s" "$wine" "$driver" "$scenario" >"$work/driver.log" 2>&1
+rc=$?
 took=$(($(now_ms) - t0))
+cat "$work/driver.log"
 
-status=0
+# Every finding goes to stderr and to verdict.log, which an expected failure is matched against.
+verdict_log=$work/verdict.log
+: >"$verdict_log"
+finding() {
+    echo "$me: FAIL: $*" | tee -a "$verdict_log" >&2
+}
+
 if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
-    echo "$me: FAIL: TIMEOUT: $scenario still running after ${limit_s} s; killed" >&2
-    status=1
-elif [ -n "${E2E_EXPECT_FAIL:-}" ]; then
-    if [ "$rc" -eq 0 ]; then
-        echo "$me: FAIL: $scenario passed, but it must fail with /$E2E_EXPECT_FAIL/" >&2
-        status=1
-    elif [ "$rc" -eq 2 ]; then
-        echo "$me: FAIL: the driver does not know $scenario" >&2
-        status=1
-    elif ! grep -Eq -- "$E2E_EXPECT_FAIL" "$work/driver.log"; then
-        echo "$me: FAIL: $scenario failed (exit $rc) but did not print /$E2E_EXPECT_FAIL/" >&2
-        status=1
-    else
-        echo "$me: $scenario failed as it must (exit $rc, printed /$E2E_EXPECT_FAIL/)"
-    fi
+    finding "TIMEOUT: $scenario still running after ${limit_s} s; killed"
+elif [ "$rc" -eq 2 ]; then
+    finding "the driver does not know the scenario $scenario"
 elif [ "$rc" -ne 0 ]; then
-    echo "$me: FAIL: $scenario exited with $rc" >&2
-    status=1
+    finding "$scenario exited with $rc"
 fi
 
-# The driver kills what it started; a program still running now is a fault in the harness.
+# The driver kills what it started; a program still running now is a fault of the harness or
+# of the driver.
 left=""
 for _ in $(seq 1 30); do
     left=$(prefix_programs)
@@ -165,9 +165,26 @@ for _ in $(seq 1 30); do
     sleep 0.1
 done
 if [ -n "$left" ]; then
-    echo "$me: FAIL: programs left running after the driver ended (killed now):" >&2
-    echo "$left" | sed 's/^/    /' >&2
-    status=1
+    finding "programs left running after the driver ended (killed now):"
+    echo "$left" | sed 's/^/    /' | tee -a "$verdict_log" >&2
+fi
+
+status=0
+[ -s "$verdict_log" ] && status=1
+if [ -n "${E2E_EXPECT_FAIL:-}" ]; then
+    # Inverted: a pass only when the run failed, for the reason given, and the driver knew it.
+    if [ $status -eq 0 ]; then
+        echo "$me: FAIL: $scenario passed, but it must fail with /$E2E_EXPECT_FAIL/" >&2
+        status=1
+    elif [ "$rc" -eq 2 ]; then
+        status=1
+    elif ! cat "$work/driver.log" "$verdict_log" | grep -Eq -- "$E2E_EXPECT_FAIL"; then
+        echo "$me: FAIL: $scenario failed, but nothing printed matches /$E2E_EXPECT_FAIL/" >&2
+        status=1
+    else
+        echo "$me: $scenario failed as it must (/$E2E_EXPECT_FAIL/)"
+        status=0
+    fi
 fi
 
 echo "$me: $scenario: exit $rc, ${took} ms, verdict $([ $status -eq 0 ] && echo PASS || echo FAIL)"

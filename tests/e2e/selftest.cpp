@@ -23,21 +23,23 @@ App start_app(const std::string& args = "") {
     App a;
     a.proc = start(program_path("selftest_app"), args);
     a.main = wait_window(kClass, nullptr, 10000, a.proc.pid);
+    // The window shows up while WM_CREATE still makes its children; the label comes last.
+    a.label = wait_child(a.main, 103, 5000);
     a.edit = child_by_id(a.main, 101);
     a.button = child_by_id(a.main, 102);
-    a.label = child_by_id(a.main, 103);
     return a;
 }
 
 bool process_alive(DWORD pid) {
     HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!h) return false;
+    if (!h)
+        return false;
     bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
     CloseHandle(h);
     return alive;
 }
 
-}  // namespace
+} // namespace
 
 // Paths handed over by the build and the script arrive as usable Windows paths.
 SCENARIO(paths_and_workdir) {
@@ -53,6 +55,18 @@ SCENARIO(paths_and_workdir) {
     auto missing = capture_failures([] { program_path("no_such_program"); });
     REQUIRE_EQ(1u, missing.size());
     CHECK_CONTAINS(missing[0], "E2E_EXE_NO_SUCH_PROGRAM unset");
+}
+
+// Files registered with DEPENDS_FILES are in the working directory before the driver starts.
+SCENARIO(depends_files_copied) {
+    auto lines = file_lines("selftest_seed.txt");
+    REQUIRE_EQ(2u, lines.size());
+    CHECK_EQ(std::string("seed line 1"), lines[0]);
+    CHECK_EQ(std::string("seed line 2"), lines[1]);
+    // A started program sees it too, in the same directory.
+    App a = start_app();
+    CHECK_EQ(workdir(), wait_file_lines("started.txt", 1)[0]);
+    CHECK_TRUE(file_exists("selftest_seed.txt"));
 }
 
 // Windows are found by class, title and owner; children by id and by order.
@@ -78,6 +92,11 @@ SCENARIO(windows_and_children) {
     auto no_id = capture_failures([&] { child_by_id(a.main, 999); });
     REQUIRE_EQ(1u, no_id.size());
     CHECK_CONTAINS(no_id[0], "no child with id 999");
+    CHECK_EQ(a.button, wait_child(a.main, 102, 100));
+    auto no_child = capture_failures([&] { wait_child(a.main, 999, 200); });
+    REQUIRE_EQ(1u, no_child.size());
+    CHECK_CONTAINS(no_child[0], "timeout after 200 ms");
+    CHECK_CONTAINS(no_child[0], "child with id 999");
 
     // Started in the workdir with the given command line.
     auto started = wait_file_lines("started.txt", 2);
@@ -95,11 +114,12 @@ SCENARIO(text_round_trip) {
     const std::string multi = "line one\r\nline two\r\n\tand tab";
     set_text(a.edit, multi);
     CHECK_EQ(multi, get_text(a.edit));
-    const std::string high = "caf\xe9 \xa9 2024";  // Latin-1 bytes survive the ANSI path
+    const std::string high = "caf\xe9 \xa9 2024"; // Latin-1 bytes survive the ANSI path
     set_text(a.edit, high);
     CHECK_EQ(high, get_text(a.edit));
     std::string big;
-    for (int i = 0; big.size() < 200000; ++i) big += "log line " + std::to_string(i) + "\r\n";
+    for (int i = 0; big.size() < 200000; ++i)
+        big += "log line " + std::to_string(i) + "\r\n";
     set_text(a.edit, big);
     CHECK_EQ(big.size(), get_text(a.edit).size());
     CHECK_TRUE(get_text(a.edit) == big);
@@ -123,7 +143,7 @@ SCENARIO(click_type_and_command) {
     CHECK_EQ(2u, lines.size());
     wait_text(a.label, "clicks: 2");
 
-    send_command(a.main, 201);  // Reset
+    send_command(a.main, 201); // Reset
     CHECK_EQ(std::string("clicks: 0"), get_text(a.label));
     click(a.button);
     wait_text(a.label, "clicks: 1");
@@ -162,7 +182,8 @@ SCENARIO(file_waits) {
     CHECK_EQ(5u, lines.size());
     CHECK_EQ(std::string("tick 1"), lines[0]);
     CHECK_EQ(std::string("tick 5"), lines[4]);
-    CHECK_EQ(std::string("tick 1\r\ntick 2\r\ntick 3\r\ntick 4\r\ntick 5\r\n"), read_file("ticks.txt").value_or(""));
+    CHECK_EQ(std::string("tick 1\r\ntick 2\r\ntick 3\r\ntick 4\r\ntick 5\r\n"),
+             read_file("ticks.txt").value_or(""));
     wait_file_line("ticks.txt", "tick 3", 100);
 
     write_file("mine.txt", "a\nb\r\nc");
@@ -200,6 +221,13 @@ SCENARIO(hung_program_does_not_hang_driver) {
     CHECK_CONTAINS(got[0], "WM_GETTEXT");
     CHECK_CONTAINS(got[0], "got no answer");
     CHECK_TRUE(took < 10000);
+    // Under Wine the ANSI WM_GETTEXTLENGTH waits for a busy receiver whatever its timeout; the
+    // harness gives up on it by itself.
+    const ULONGLONG before_raw = GetTickCount64();
+    CHECK_TRUE(!send(a.edit, WM_GETTEXTLENGTH, 0, 0, 1000).has_value());
+    const ULONGLONG took_raw = GetTickCount64() - before_raw;
+    CHECK_TRUE(took_raw < 5000);
+    note("gave up after " + std::to_string(took) + " ms and " + std::to_string(took_raw) + " ms");
     // The scenario ends with the program still hung; the harness kills it.
 }
 
@@ -214,7 +242,7 @@ SCENARIO(failure_messages) {
         CHECK_TRUE(1 + 1 == 3);
         CHECK_CONTAINS(std::string("haystack"), "needle");
         REQUIRE_EQ(1, 2);
-        CHECK_EQ(5, 6);  // not reached: REQUIRE ended the body
+        CHECK_EQ(5, 6); // not reached: REQUIRE ended the body
     });
     REQUIRE_EQ(5u, got.size());
     CHECK_CONTAINS(got[0], "selftest.cpp:");
@@ -271,7 +299,7 @@ SCENARIO(screenshot_main_window) {
 SCENARIO(expect_fail_window_timeout) {
     start_app();
     wait_window("NoSuchClass", "No such title", 300);
-    CHECK_TRUE(false);  // not reached
+    CHECK_TRUE(false); // not reached
 }
 
 // A plain failed check fails the scenario though the scenario goes on.
@@ -285,8 +313,31 @@ SCENARIO(expect_fail_watchdog) {
     set_watchdog_ms(1500);
     start_app();
     poll_until([] { return false; }, 60000);
-    CHECK_TRUE(false);  // not reached
+    CHECK_TRUE(false); // not reached
+}
+
+// A program the driver started behind the harness's back is still running when the driver ends:
+// run_scenario.sh must catch it, though the driver itself passes.
+SCENARIO(expect_fail_program_left_running) {
+    std::string cmd = "\"" + program_path("selftest_app") + "\" --title Stray";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    REQUIRE_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    wait_window(kClass, "Stray", 10000, pi.dwProcessId);
+}
+
+// A driver that outlives the script's hard limit (its own watchdog set far away) is killed, and
+// so is what it started.
+SCENARIO(expect_fail_hard_timeout) {
+    start_app();
+    poll_until([] { return false; }, 60000);
+    CHECK_TRUE(false); // not reached
 }
 
 // A scenario that checks nothing proves nothing and fails.
-SCENARIO(expect_fail_no_checks) { note("this scenario checks nothing"); }
+SCENARIO(expect_fail_no_checks) {
+    note("this scenario checks nothing");
+}

@@ -44,7 +44,8 @@ int g_ticks_wanted = 0;
 void append_line(const char* file, const std::string& line) {
     HANDLE h = CreateFileA(file, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE)
+        return;
     std::string data = line + "\r\n";
     DWORD put = 0;
     WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &put, nullptr);
@@ -59,7 +60,9 @@ std::string window_text(HWND w) {
     return s;
 }
 
-void show_clicks() { SetWindowTextA(g_label, ("clicks: " + std::to_string(g_clicks)).c_str()); }
+void show_clicks() {
+    SetWindowTextA(g_label, ("clicks: " + std::to_string(g_clicks)).c_str());
+}
 
 LRESULT CALLBACK edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_CHAR && wp == '\r') {
@@ -77,7 +80,8 @@ DWORD start_child() {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
+    if (!CreateProcessA(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return pi.dwProcessId;
@@ -87,9 +91,9 @@ LRESULT CALLBACK main_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE: {
         HINSTANCE inst = reinterpret_cast<CREATESTRUCTA*>(lp)->hInstance;
-        g_edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 10, 10, 360, 120,
-                                 w, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)), inst, nullptr);
+        g_edit = CreateWindowExA(
+            WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+            10, 10, 360, 120, w, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)), inst, nullptr);
         // Room for far more than a default edit holds: the harness sends big texts through it.
         SendMessageA(g_edit, EM_LIMITTEXT, 0x7FFFFFFE, 0);
         g_edit_proc = reinterpret_cast<WNDPROC>(
@@ -122,18 +126,16 @@ LRESULT CALLBACK main_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COPYDATA: {
         auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
         std::string text;
-        if (cds->lpData && cds->cbData) text.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+        if (cds->lpData && cds->cbData)
+            text.assign(static_cast<const char*>(cds->lpData), cds->cbData);
         // The sender includes the NUL; the text is what comes before the first one.
         text = text.c_str();
         switch (cds->dwData) {
-        case 1:
-            SetWindowTextA(g_label, text.c_str());
-            return static_cast<LRESULT>(text.size());
+        case 1: SetWindowTextA(g_label, text.c_str()); return static_cast<LRESULT>(text.size());
         case 2:
             PostMessageA(w, kHangMsg, static_cast<WPARAM>(std::strtoul(text.c_str(), nullptr, 10)), 0);
             return 1;
-        case 3:
-            return static_cast<LRESULT>(start_child());
+        case 3: return static_cast<LRESULT>(start_child());
         case 4:
             g_ticks_wanted = std::atoi(text.c_str());
             g_ticks_done = 0;
@@ -144,8 +146,10 @@ LRESULT CALLBACK main_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_TIMER:
         if (wp == kTickTimer) {
-            if (g_ticks_done < g_ticks_wanted) append_line("ticks.txt", "tick " + std::to_string(++g_ticks_done));
-            if (g_ticks_done >= g_ticks_wanted) KillTimer(w, kTickTimer);
+            if (g_ticks_done < g_ticks_wanted)
+                append_line("ticks.txt", "tick " + std::to_string(++g_ticks_done));
+            if (g_ticks_done >= g_ticks_wanted)
+                KillTimer(w, kTickTimer);
             return 0;
         }
         break;
@@ -157,19 +161,18 @@ LRESULT CALLBACK main_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         g_exit_code = 7;
         DestroyWindow(w);
         return 0;
-    case WM_DESTROY:
-        PostQuitMessage(g_exit_code);
-        return 0;
+    case WM_DESTROY: PostQuitMessage(g_exit_code); return 0;
     }
     return DefWindowProcA(w, msg, wp, lp);
 }
 
-}  // namespace
+} // namespace
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show) {
     std::string title = "E2E Self Test";
     for (int i = 1; i + 1 < __argc; ++i) {
-        if (std::strcmp(__argv[i], "--title") == 0) title = __argv[++i];
+        if (std::strcmp(__argv[i], "--title") == 0)
+            title = __argv[++i];
     }
 
     char cwd[MAX_PATH * 2] = {};
@@ -183,7 +186,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show) {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = "E2ESelfTestApp";
-    if (!RegisterClassA(&wc)) return 2;
+    if (!RegisterClassA(&wc))
+        return 2;
 
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
@@ -191,9 +195,10 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int show) {
     AppendMenuA(file, MF_STRING, kMenuExit, "E&xit");
     AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
 
-    g_main = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                             400, 240, nullptr, bar, inst, nullptr);
-    if (!g_main) return 3;
+    g_main = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                             CW_USEDEFAULT, 400, 240, nullptr, bar, inst, nullptr);
+    if (!g_main)
+        return 3;
     ShowWindow(g_main, show);
     UpdateWindow(g_main);
 
