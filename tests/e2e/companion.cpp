@@ -277,3 +277,19 @@ SCENARIO(power_off_still_follows_the_name) {
     CHECK_EQ(4, typed.size());
     CHECK_EQ("Num Caps:\n0", Label(companion, 40002));
 }
+
+// The main job: a whole match replayed into the console while the companion plays along. Not a
+// test of its own (the scenarios above are); the demo script runs it and shows the console's log.
+SCENARIO(demo_match) {
+    e2e::set_watchdog_ms(20 * 60 * 1000);
+    std::string match = e2e::env("QX_MATCH_NAME").value_or("sample.txt");
+    Companion companion = StartCompanion();
+    std::string args = "--script " + match + " --transcript \"" + e2e::in_workdir("transcript.txt") +
+                       "\" --log-copy \"" + e2e::in_workdir("console-log.txt") + "\"";
+    e2e::Process console = e2e::start(e2e::program_path("qxconsole"), args);
+    e2e::wait_window(qxconsole::kWindowClass, nullptr, 30000, console.pid);
+    CHECK_EQ(0, e2e::wait_exit(console, 18 * 60 * 1000));
+    e2e::wait_until([] { return DataRecord().size() == 2080; }, 15000, "the visit to be saved");
+    e2e::screenshot("quorvex-window");
+    CHECK_EQ(0, Exit(companion));
+}

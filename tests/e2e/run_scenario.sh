@@ -6,8 +6,8 @@
 #   The scenario runs in <workdir-root>/<scenario>, emptied first; the files are copied there.
 #
 # environment:
-#   E2E_PREFIX      Wine prefix shared by a test run; made once from scratch when missing
-#                   (default <workdir-root>/.wineprefix)
+#   E2E_PREFIX      Wine prefix shared by a test run; made once from scratch when missing, and
+#                   locked while a scenario runs in it (default <workdir-root>/.wineprefix)
 #   E2E_GRAPHICS    null (default: headless, Graphics=null) or x11 (needs DISPLAY; screenshot.sh)
 #   E2E_WINE64      the wine64 binary (default: wine64 on PATH, then /usr/lib/wine/wine64)
 #   E2E_WATCHDOG_S  the driver's own whole-scenario watchdog (default 120)
@@ -44,7 +44,7 @@ else
 fi
 wineserver=$(dirname "$wine")/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-[ -n "$wineserver" ] && [ -x "$wineserver" ] || die "wineserver not found beside $wine"
+if [ -z "$wineserver" ] || [ ! -x "$wineserver" ]; then die "wineserver not found beside $wine"; fi
 
 graphics=${E2E_GRAPHICS:-null}
 case $graphics in
@@ -59,27 +59,31 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono/Gecko installer prompts, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 
-# ---- the prefix: made once, under a lock, so parallel runs neither race nor see half of one ----
+# ---- the prefix: made once, and used by one scenario at a time ----
+# The lock is held to the end: scenarios sharing a prefix share its wineserver, and the
+# wineserver -k of one would kill another's programs. Wine never inherits the lock's fd (9>&-),
+# so a wineserver that outlives the script cannot hold it.
 make_prefix() {
     local t0
     t0=$(now_ms)
     echo "$me: creating Wine prefix $prefix ($graphics graphics)"
     rm -rf -- "$prefix"
-    timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot -i failed for $prefix"
+    timeout 300 "$wine" wineboot -i >/dev/null 2>&1 9>&- || die "wineboot -i failed for $prefix"
     if [ "$graphics" = null ]; then
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 9>&- ||
             die "cannot set Graphics=null in $prefix"
     else
         # A virtual desktop: Wine draws frames, captions and menus itself, with no window manager.
-        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 &&
-            "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${E2E_DESKTOP:-1024x768}" /f \
-                >/dev/null 2>&1 || die "cannot set the virtual desktop in $prefix"
+        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 9>&- ||
+            die "cannot set the virtual desktop in $prefix"
+        "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${E2E_DESKTOP:-1024x768}" /f \
+            >/dev/null 2>&1 9>&- || die "cannot set the virtual desktop size in $prefix"
     fi
     # A crashing program ends with a backtrace on stderr instead of waiting on a dialog.
-    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&- ||
         die "cannot turn the crash dialog off in $prefix"
     # The registry reaches the disk when the server stops.
-    timeout 120 "$wineserver" -w || die "wineserver did not stop after creating $prefix"
+    timeout 120 "$wineserver" -w 9>&- || die "wineserver did not stop after creating $prefix"
     echo "$graphics" >"$prefix/.e2e-ready"
     echo "$me: prefix ready in $(($(now_ms) - t0)) ms"
 }
@@ -90,7 +94,6 @@ flock -w 600 9 || die "timed out waiting for the lock on $prefix"
 if [ "$(cat "$prefix/.e2e-ready" 2>/dev/null)" != "$graphics" ]; then
     make_prefix
 fi
-exec 9>&-
 
 # ---- a fresh working directory ----
 work=$root/$scenario
@@ -102,25 +105,31 @@ for f in "$@"; do
 done
 export E2E_WORKDIR=$work
 
-# ---- processes of this prefix, other than Wine's own services ----
+# ---- Windows programs of this prefix, other than Wine's own services ----
+# Builtins only (no forks per process), so that polling it stays cheap.
+wine_dir=$(dirname "$(realpath -- "$wine")")
 prefix_programs() {
     local p cmd
+    local -a envs args
     for p in /proc/[0-9]*; do
         [ "${p#/proc/}" = "$$" ] && continue
-        if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
-            cmd=$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null)
-            case $cmd in
-            '' | *wineserver* | *'\services.exe'* | *'\winedevice.exe'* | *'\plugplay.exe'* | *'\explorer.exe'* | \
-                *'\svchost.exe'* | *'\rpcss.exe'* | *'\conhost.exe'* | *wineboot*) ;;
-            *) echo "${p#/proc/} $cmd" ;;
-            esac
-        fi
+        # Only Wine processes: a script of another run waiting for the lock has WINEPREFIX too.
+        [ "$p/exe" -ef "$wine_dir/wine64" ] || [ "$p/exe" -ef "$wine_dir/wine64-preloader" ] || continue
+        mapfile -d '' envs 2>/dev/null <"$p/environ" || continue
+        case " ${envs[*]} " in *" WINEPREFIX=$prefix "*) ;; *) continue ;; esac
+        mapfile -d '' args 2>/dev/null <"$p/cmdline" || continue
+        cmd="${args[*]}"
+        case $cmd in
+        '' | *'\services.exe'* | *'\winedevice.exe'* | *'\plugplay.exe'* | *'\explorer.exe'* | *'\svchost.exe'* | \
+            *'\rpcss.exe'* | *'\conhost.exe'* | *wineboot*) ;;
+        *) echo "${p#/proc/} $cmd" ;;
+        esac
     done
 }
 
 cleanup() {
-    "$wineserver" -k >/dev/null 2>&1
-    timeout 30 "$wineserver" -w >/dev/null 2>&1
+    "$wineserver" -k >/dev/null 2>&1 9>&-
+    timeout 30 "$wineserver" -w >/dev/null 2>&1 9>&-
 }
 trap cleanup EXIT
 trap 'echo "$me: interrupted" >&2; exit 1' INT TERM HUP
@@ -136,7 +145,7 @@ t0=$(now_ms)
 echo "$me: $scenario in $work (output: driver.log there)"
 # To a file, not through a pipe: the programs the driver starts inherit its stdout, and one left
 # running would hold a pipe open and stall the script.
-timeout --kill-after=10 "$limit_s" "$wine" "$driver" "$scenario" >"$work/driver.log" 2>&1
+timeout --kill-after=10 "$limit_s" "$wine" "$driver" "$scenario" >"$work/driver.log" 2>&1 9>&-
 rc=$?
 took=$(($(now_ms) - t0))
 cat "$work/driver.log"
@@ -159,9 +168,11 @@ fi
 # The driver kills what it started; a program still running now is a fault of the harness or
 # of the driver.
 left=""
-for _ in $(seq 1 30); do
+deadline=$(($(now_ms) + 3000))
+while :; do
     left=$(prefix_programs)
     [ -z "$left" ] && break
+    [ "$(now_ms)" -ge "$deadline" ] && break
     sleep 0.1
 done
 if [ -n "$left" ]; then

@@ -28,7 +28,9 @@ shift 4
 here=$(dirname "$(realpath -- "$0")")
 
 command -v Xvfb >/dev/null || die "Xvfb not found (install the xvfb package)"
-command -v import >/dev/null && command -v convert >/dev/null || die "import/convert not found (install imagemagick)"
+for tool in import convert; do
+    command -v "$tool" >/dev/null || die "$tool not found (install imagemagick)"
+done
 
 mkdir -p -- "$shots" || die "cannot create $shots"
 rm -f -- "$shots"/*.request "$shots"/*.part
@@ -36,6 +38,7 @@ tmp=$(mktemp -d) || die "cannot make a temporary directory"
 
 xvfb_pid=""
 watch_pid=""
+# shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
     [ -n "$watch_pid" ] && kill "$watch_pid" 2>/dev/null && wait "$watch_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
@@ -57,13 +60,14 @@ done
     cat "$tmp/xvfb.log" >&2
     die "Xvfb did not start"
 }
-export DISPLAY=":$(tr -dc '0-9' <"$tmp/display")"
+DISPLAY=":$(tr -dc '0-9' <"$tmp/display")"
+export DISPLAY
 echo "$me: Xvfb on $DISPLAY"
 
 capture() {
-    local name=$1 i
+    local name=$1
     rm -f "$tmp/prev.ppm"
-    for i in $(seq 1 30); do
+    for _ in $(seq 1 30); do
         import -display "$DISPLAY" -window root "ppm:$tmp/cur.ppm" 2>>"$tmp/import.log" || continue
         if [ -f "$tmp/prev.ppm" ] && cmp -s "$tmp/cur.ppm" "$tmp/prev.ppm"; then break; fi
         mv -f "$tmp/cur.ppm" "$tmp/prev.ppm"
@@ -93,5 +97,5 @@ watch_pid=$!
 E2E_GRAPHICS=x11 E2E_SHOT_DIR=$shots E2E_PREFIX=${E2E_PREFIX_X11:-$root/.wineprefix-x11} \
     bash "$here/run_scenario.sh" "$driver" "$scenario" "$root" "$@"
 rc=$?
-echo "$me: pictures in $shots: $(cd "$shots" && ls -- *.png 2>/dev/null | tr '\n' ' ')"
+echo "$me: pictures in $shots:" "$(cd "$shots" && find . -maxdepth 1 -name '*.png' -printf '%f ')"
 exit $rc
