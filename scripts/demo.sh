@@ -10,7 +10,7 @@ match=${QX_MATCH:-$root/sim/matches/sample.txt}
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build/win64" -G Ninja -DQX_VARIANT=win64 \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
-cmake --build "$build/win64" -j2 --target quorvex qxconsole e2e_companion
+cmake --build "$build/win64" -j2 --target quorvex qxconsole fakeamp fakewmp e2e_companion
 
 demo=$build/demo
 work=$demo/demo_match
@@ -31,6 +31,7 @@ trap 'kill $shower 2>/dev/null || true; pkill -P $shower 2>/dev/null || true' EX
 echo "== quorvex and the game console under Wine (the first run prepares a Wine prefix)"
 E2E_PREFIX_X11="$build/wineprefix-demo" E2E_WATCHDOG_S=1200 E2E_TIMEOUT_S=1260 \
     E2E_EXE_QUORVEX="$build/win64/ui/quorvex.exe" E2E_EXE_QXCONSOLE="$build/win64/sim/qxconsole.exe" \
+    E2E_EXE_FAKEAMP="$build/win64/sim/players/fakeamp.exe" E2E_EXE_FAKEWMP="$build/win64/sim/players/fakewmp.exe" \
     QX_MATCH_NAME=$(basename "$match") \
     bash "$root/tests/e2e/screenshot.sh" "$build/win64/tests/e2e/e2e_companion.exe" demo_match "$demo" \
     "$demo/pictures" "$match" >"$demo/run.log" 2>&1 || { cat "$demo/run.log"; exit 1; }
