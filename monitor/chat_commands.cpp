@@ -67,93 +67,81 @@ void AnnounceTitle(const char* title) {
                      FormatResponse(1, Tracker.ResponseTemplates[kSlotNowPlaying], safe.c_str())));
 }
 
-void RunWinamp(Media command, const char* query) {
-    WindowHandle winamp = FindWinampWindow();
-    if (!winamp) {
-        Reply(FormatText("%s \"^1Winamp window not found!\"", Tracker.ChatPrefix));
-        return;
-    }
-    unsigned id = 0;
-    switch (command) {
-    case Media::Play: id = kWinampPlay; break;
-    case Media::Next: id = kWinampNext; break;
-    case Media::Previous: id = kWinampPrevious; break;
-    case Media::Search: AnnounceTitle(WinampJumpTo(winamp, query)); return;
-    case Media::Current: AnnounceTitle(WinampNowPlaying(winamp)); return;
-    case Media::Pause:
-        SendPlayerCommand(winamp, kWinampPause);
-        Reply(FormatText("%s \"^7Pause Toggled\"", Tracker.ChatPrefix));
-        return;
-    case Media::Shuffle:
-        SendPlayerCommand(winamp, kWinampToggleShuffle);
-        Reply(FormatText("%s \"^7Shuffle Mode Toggled\"", Tracker.ChatPrefix));
-        return;
-    case Media::Repeat:
-        SendPlayerCommand(winamp, kWinampToggleRepeat);
-        Reply(FormatText("%s \"^7Repeat Mode Toggled\"", Tracker.ChatPrefix));
-        return;
-    case Media::Stop:
-        SendPlayerCommand(winamp, kWinampStop);
-        Reply(FormatText("%s \"^7Stopped.\"", Tracker.ChatPrefix));
-        return;
-    }
-    SendPlayerCommand(winamp, id);
-    DeskSleep(kWinampSettleMs);
-    // Winamp's title is read even when nothing will be said.
-    AnnounceTitle(WinampNowPlaying(winamp));
-}
+// What differs between the two players: their command ids, their pause after a command, their reply
+// when the window is missing.
+struct MediaPlayer {
+    const char* notFound;
+    unsigned play, next, previous, pause, shuffle, repeat, stop;
+    std::uint32_t settleMs;
+};
 
-// The Properties dialog is opened only when the title will be said.
-void AnnounceWmpTitle() {
-    if (Tracker.ChatPrefix[0] != '\0')
+const MediaPlayer kWinamp = {"%s \"^1Winamp window not found!\"",
+                             kWinampPlay,
+                             kWinampNext,
+                             kWinampPrevious,
+                             kWinampPause,
+                             kWinampToggleShuffle,
+                             kWinampToggleRepeat,
+                             kWinampStop,
+                             kWinampSettleMs};
+const MediaPlayer kWmp = {"%s \"^1WMP window not found!\"",
+                          kWmpPlayPause,
+                          kWmpNext,
+                          kWmpPrevious,
+                          kWmpPlayPause,
+                          kWmpToggleShuffle,
+                          kWmpToggleRepeat,
+                          kWmpStop,
+                          kWmpSettleMs};
+
+// Winamp's title is read even when nothing will be said; the Properties dialog of Windows Media
+// Player is opened only when the title will be said.
+void AnnouncePlaying(bool winamp, WindowHandle player) {
+    if (winamp)
+        AnnounceTitle(WinampNowPlaying(player));
+    else if (Tracker.ChatPrefix[0] != '\0')
         AnnounceTitle(WmpNowPlaying());
 }
 
-void RunWmp(Media command, const char* query) {
-    WindowHandle player = FindWmpWindow();
-    if (!player) {
-        Reply(FormatText("%s \"^1WMP window not found!\"", Tracker.ChatPrefix));
+void RunMedia(Media command, const char* query = "") {
+    // Any other mode can come only from a damaged data file: "!winamp" or "!wmp" repairs it.
+    if (Tracker.PlayerMode != 0 && Tracker.PlayerMode != 1)
+        return;
+    bool winamp = Tracker.PlayerMode == 0;
+    const MediaPlayer& player = winamp ? kWinamp : kWmp;
+    WindowHandle window = winamp ? FindWinampWindow() : FindWmpWindow();
+    if (!window) {
+        Reply(FormatText(player.notFound, Tracker.ChatPrefix));
         return;
     }
+    const char* done = nullptr;
     unsigned id = 0;
     switch (command) {
-    case Media::Play: id = kWmpPlayPause; break;
-    case Media::Next: id = kWmpNext; break;
-    case Media::Previous: id = kWmpPrevious; break;
+    case Media::Pause: id = player.pause, done = "%s \"^7Pause Toggled\""; break;
+    case Media::Shuffle: id = player.shuffle, done = "%s \"^7Shuffle Mode Toggled\""; break;
+    case Media::Repeat: id = player.repeat, done = "%s \"^7Repeat Mode Toggled\""; break;
+    case Media::Stop: id = player.stop, done = "%s \"^7Stopped.\""; break;
+    case Media::Play: id = player.play; break;
+    case Media::Next: id = player.next; break;
+    case Media::Previous: id = player.previous; break;
+    case Media::Current: AnnouncePlaying(winamp, window); return;
     case Media::Search:
-        WmpPlaylistSeek(player, query);
-        DeskSleep(kWmpSettleMs);
-        AnnounceWmpTitle();
-        return;
-    case Media::Current: AnnounceWmpTitle(); return;
-    case Media::Pause:
-        SendPlayerCommand(player, kWmpPlayPause);
-        Reply(FormatText("%s \"^7Pause Toggled\"", Tracker.ChatPrefix));
-        return;
-    case Media::Shuffle:
-        SendPlayerCommand(player, kWmpToggleShuffle);
-        Reply(FormatText("%s \"^7Shuffle Mode Toggled\"", Tracker.ChatPrefix));
-        return;
-    case Media::Repeat:
-        SendPlayerCommand(player, kWmpToggleRepeat);
-        Reply(FormatText("%s \"^7Repeat Mode Toggled\"", Tracker.ChatPrefix));
-        return;
-    case Media::Stop:
-        SendPlayerCommand(player, kWmpStop);
-        Reply(FormatText("%s \"^7Stopped.\"", Tracker.ChatPrefix));
+        if (winamp) {
+            AnnounceTitle(WinampJumpTo(window, query));
+        } else {
+            WmpPlaylistSeek(window, query);
+            DeskSleep(kWmpSettleMs);
+            AnnouncePlaying(false, window);
+        }
         return;
     }
-    SendPlayerCommand(player, id);
-    DeskSleep(kWmpSettleMs);
-    AnnounceWmpTitle();
-}
-
-void RunMedia(Media command, const char* query = "") {
-    switch (Tracker.PlayerMode) {
-    case 0: RunWinamp(command, query); break;
-    case 1: RunWmp(command, query); break;
-    default: break; // a mode only a damaged data file can hold: "!winamp" or "!wmp" repairs it
+    SendPlayerCommand(window, id);
+    if (done) {
+        Reply(FormatText(done, Tracker.ChatPrefix));
+        return;
     }
+    DeskSleep(player.settleMs);
+    AnnouncePlaying(winamp, window);
 }
 
 struct MediaRow {

@@ -298,3 +298,25 @@ SCENARIO(demo_match) {
     e2e::screenshot("quorvex-window");
     CHECK_EQ(0, Exit(companion));
 }
+
+// Windows ending the session saves, as a close does; and a companion killed in the middle of its
+// saves never leaves a short or mixed data file.
+SCENARIO(session_end_saves_and_a_kill_never_leaves_a_short_file) {
+    e2e::write_file("qxdata.dat", std::string("\x0a\0\0\0", 4));
+    for (int round = 0; round < 6; ++round) {
+        Companion companion = StartCompanion();
+        WaitLabel(companion, 40002, "Num Caps:\n10");
+        e2e::write_file("qxdata.dat", std::string());
+        CHECK_TRUE(e2e::send(companion.window, WM_ENDSESSION, TRUE, 0).has_value());
+        CHECK_EQ(2081, e2e::read_file("qxdata.dat").value_or("").size());
+        // Saves as fast as the window takes them, and a kill at a moment nobody chose.
+        for (int i = 0; i < 400; ++i)
+            PostMessageA(companion.window, WM_ENDSESSION, TRUE, 0);
+        Sleep(static_cast<DWORD>(5 + 37 * round));
+        TerminateProcess(companion.process.handle, 9);
+        e2e::wait_exit(companion.process, 10000);
+        std::string stored = e2e::read_file("qxdata.dat").value_or("");
+        CHECK_EQ(2081, stored.size());
+        CHECK_EQ(10, RecordInt(DataRecord(), 0));
+    }
+}

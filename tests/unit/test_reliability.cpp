@@ -18,7 +18,7 @@
 #define QX_ASAN 1
 #endif
 #ifdef QX_ASAN
-#include <sanitizer/allocator_interface.h>
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
