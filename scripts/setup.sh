@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64 xvfb xauth imagemagick zip icoutils fonts-wine
+    wine64 xvfb xauth imagemagick zip unzip icoutils fonts-wine
 )
 
 missing=()
