@@ -226,20 +226,21 @@ void FailOpenForRead(bool fail) {
 
 using namespace fake;
 
+// The first top-level window from `from` on, in handle order, with this class and title.
+static WindowHandle FirstTopLevel(std::map<WindowHandle, Window>::const_iterator from, const char* className,
+                                  const char* title) {
+    for (auto it = from; it != world.windows.end(); ++it) {
+        const Window& w = it->second;
+        if (w.parent == 0 && (!className || w.className == className) && (!title || w.text == title))
+            return w.handle;
+    }
+    return 0;
+}
+
 WindowHandle DeskFindWindow(const char* className, const char* title) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("FindWindow", 0, 0, 0, 0, className ? className : "");
-    for (auto& entry : world.windows) {
-        const Window& w = entry.second;
-        if (w.parent != 0)
-            continue;
-        if (className && w.className != className)
-            continue;
-        if (title && w.text != title)
-            continue;
-        return w.handle;
-    }
-    return 0;
+    return FirstTopLevel(world.windows.cbegin(), className, title);
 }
 
 WindowHandle DeskFindWindowAfter(WindowHandle after, const char* className, const char* title) {
@@ -247,17 +248,7 @@ WindowHandle DeskFindWindowAfter(WindowHandle after, const char* className, cons
     Record("FindWindowAfter", after, 0, 0, 0, className ? className : "");
     if (after != 0 && !Live(after))
         return 0;
-    for (auto it = world.windows.upper_bound(after); it != world.windows.end(); ++it) {
-        const Window& w = it->second;
-        if (w.parent != 0)
-            continue;
-        if (className && w.className != className)
-            continue;
-        if (title && w.text != title)
-            continue;
-        return w.handle;
-    }
-    return 0;
+    return FirstTopLevel(world.windows.upper_bound(after), className, title);
 }
 
 WindowHandle DeskGetWindow(WindowHandle window, unsigned relation) {
