@@ -17,9 +17,9 @@ mean() {
 }
 # Share (percent) of a region's pixels that are light grey, as a dialog background is.
 grey_share() {
-    convert "$png" -crop "$3x$4+$1+$2" +repage -depth 8 txt:- | awk -F'[(),]' '
-        /srgb/ { r=$2; g=$3; b=$4; n++;
-                 if (r > 150 && (r-g)^2 < 400 && (g-b)^2 < 400 && (r-b)^2 < 400) grey++ }
+    convert "$png" -crop "$3x$4+$1+$2" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 | awk '
+        NF == 3 { r = $1; g = $2; b = $3; n++;
+                  if (r > 150 && (r-g)^2 < 400 && (g-b)^2 < 400 && (r-b)^2 < 400) grey++ }
         END { printf "%d\n", n ? 100 * grey / n : 100 }'
 }
 check() {
