@@ -249,6 +249,9 @@ SCENARIO(menu_switches_announce_and_are_saved) {
     // The game splits at ';' and quotes: each announcement ran as one command.
     std::vector<std::string> all = e2e::file_lines("transcript.txt");
     CHECK_TRUE(Contains(all, "cmd \"^1Winamp^7 mode initialized.\""));
+    const std::vector<std::string> marks = {"9003 checked", "9004 unchecked", "9005 checked",
+                                            "9006 unchecked", "9007 checked radio"};
+    CHECK_EQ(marks, MenuMarks(companion));
 
     CHECK_EQ(0, Exit(companion));
     std::string record = DataRecord();
@@ -257,6 +260,22 @@ SCENARIO(menu_switches_announce_and_are_saved) {
     CHECK_EQ(0, RecordInt(record, 4)); // Silent
     CHECK_EQ(1, RecordInt(record, 5)); // Echo
     CHECK_EQ(1, RecordInt(record, 6)); // WMP
+}
+
+SCENARIO(menu_marks_follow_the_loaded_switches) {
+    // Caps 5, Power off, Silent on, Echo off, and a player mode only a damaged file can hold.
+    e2e::write_file("qxdata.dat", std::string("\x05\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x02\0\0\0", 28));
+    Companion companion = StartCompanion();
+    WaitLabel(companion, 40002, "Num Caps:\n5"); // the marks are set before the labels
+    const std::vector<std::string> loaded = {"9003 unchecked", "9004 checked", "9005 unchecked",
+                                             "9006 unchecked", "9007 checked radio"};
+    CHECK_EQ(loaded, MenuMarks(companion));
+    e2e::post_command(companion.window, 9006);
+    e2e::post_command(companion.window, 9003);
+    e2e::wait_until([&] { return MenuMarks(companion).at(0) == "9003 checked"; }, 15000, "Power to be marked");
+    const std::vector<std::string> switched = {"9003 checked", "9004 checked", "9005 unchecked",
+                                               "9006 checked radio", "9007 unchecked"};
+    CHECK_EQ(switched, MenuMarks(companion));
 }
 
 SCENARIO(power_off_still_follows_the_name) {

@@ -83,6 +83,27 @@ std::string RecordSlot(const std::string& record, int slot) {
     return bytes.substr(0, bytes.find('\0'));
 }
 
+std::vector<std::string> MenuMarks(const Companion& companion) {
+    DeleteFileA(e2e::in_workdir("menu-marks.txt").c_str());
+    std::string dll = e2e::program_path("menu_probe");
+    // The probe is loaded by a thread of the companion's own: LoadLibraryA lies at the same address
+    // in every process.
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, companion.process.pid);
+    REQUIRE_TRUE(process != nullptr);
+    void* name = VirtualAllocEx(process, nullptr, dll.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    REQUIRE_TRUE(name != nullptr);
+    REQUIRE_TRUE(WriteProcessMemory(process, name, dll.c_str(), dll.size() + 1, nullptr));
+    auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, load, name, 0, nullptr);
+    REQUIRE_TRUE(thread != nullptr);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    VirtualFreeEx(process, name, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return e2e::wait_file_lines("menu-marks.txt", 5, 10000);
+}
+
 DWORD Exit(const Companion& companion) {
     e2e::post_command(companion.window, 9001);
     return e2e::wait_exit(companion.process, 15000);

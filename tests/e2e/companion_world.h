@@ -42,6 +42,10 @@ std::string DataRecord();
 std::int32_t RecordInt(const std::string& record, int index);
 std::string RecordSlot(const std::string& record, int slot);
 
+// The check marks of the companion's menu items 9003 to 9007, one line each ("9003 checked",
+// "9007 checked radio" ...), read from inside its process.
+std::vector<std::string> MenuMarks(const Companion& companion);
+
 // Asks the companion to exit through its menu and returns the exit code.
 DWORD Exit(const Companion& companion);
 

@@ -89,6 +89,12 @@ template <typename T> std::string show(T* v) {
 inline std::string show(const std::optional<std::string>& v) {
     return v ? quote(*v) : "(none)";
 }
+inline std::string show(const std::vector<std::string>& v) {
+    std::string s = "{";
+    for (std::size_t i = 0; i < v.size(); ++i)
+        s += (i ? ", " : "") + quote(v[i]);
+    return s + "}";
+}
 
 // Compares char pointers as strings, everything else with ==.
 template <typename A, typename B> bool equal(const A& a, const B& b) {
