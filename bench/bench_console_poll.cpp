@@ -39,8 +39,7 @@ bool SetUpConsole(std::int64_t logBytes, std::int64_t newLines) {
     return true;
 }
 
-template <bool Linear>
-void PollProcessing(benchmark::State& state) {
+template <bool Linear> void PollProcessing(benchmark::State& state) {
     if (!SetUpConsole(state.range(0), state.range(1))) {
         state.SkipWithError("more new lines than the log holds");
         return;

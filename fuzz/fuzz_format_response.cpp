@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text(reinterpret_cast<const char*>(data + templateLength), size - templateLength);
     text = text.c_str();
 
-    const char* result = mode == 0 ? FormatResponse(0, slot, number) : FormatResponse(mode, slot, text.c_str());
+    const char* result =
+        mode == 0 ? FormatResponse(0, slot, number) : FormatResponse(mode, slot, text.c_str());
 
     std::string expected;
     if (mode != 2) {

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SaveStats();
     ResetTrackerState();
     LoadStats();
-    if (std::memcmp(loaded.ResponseTemplates, Tracker.ResponseTemplates, sizeof loaded.ResponseTemplates) != 0 ||
+    if (std::memcmp(loaded.ResponseTemplates, Tracker.ResponseTemplates, sizeof loaded.ResponseTemplates) !=
+            0 ||
         loaded.CapsCount != Tracker.CapsCount || loaded.TotalSeconds != Tracker.TotalSeconds ||
         loaded.PlayerMode != Tracker.PlayerMode)
         std::abort();

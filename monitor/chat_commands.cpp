@@ -49,14 +49,15 @@ double RatePer20Minutes(std::int32_t count, std::int32_t seconds) {
 }
 
 void ReplyStats() {
-    Reply(FormatText("%s \"^1Stats: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns!^7\"", Tracker.ChatPrefix,
-                     Tracker.CapsCount, Tracker.FcFragCount, Tracker.ReturnsCount));
+    Reply(FormatText("%s \"^1Stats: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns!^7\"",
+                     Tracker.ChatPrefix, Tracker.CapsCount, Tracker.FcFragCount, Tracker.ReturnsCount));
     std::int32_t now = static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
     std::int32_t base = WrapAdd(Tracker.TotalSeconds, WrapSub(now, Monitor.VisitStart));
     Reply(FormatText("%s \"^1Stats per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
                      "Returns!^7\"",
                      Tracker.ChatPrefix, RatePer20Minutes(Tracker.CapsCount, base),
-                     RatePer20Minutes(Tracker.FcFragCount, base), RatePer20Minutes(Tracker.ReturnsCount, base)));
+                     RatePer20Minutes(Tracker.FcFragCount, base),
+                     RatePer20Minutes(Tracker.ReturnsCount, base)));
 }
 
 void AnnounceTitle(const char* title) {
@@ -150,8 +151,8 @@ struct MediaRow {
 };
 
 const MediaRow kMediaRowsAfterSearch[] = {
-    {"%s: !current\r", Media::Current}, {"%s: !paus\r", Media::Pause},  {"%s: !shuffle\r", Media::Shuffle},
-    {"%s: !repeat\r", Media::Repeat},   {"%s: !next\r", Media::Next},   {"%s: !prev\r", Media::Previous},
+    {"%s: !current\r", Media::Current}, {"%s: !paus\r", Media::Pause}, {"%s: !shuffle\r", Media::Shuffle},
+    {"%s: !repeat\r", Media::Repeat},   {"%s: !next\r", Media::Next},  {"%s: !prev\r", Media::Previous},
     {"%s: !stop\r", Media::Stop},
 };
 

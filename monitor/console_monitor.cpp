@@ -77,8 +77,9 @@ char* ReadConsoleLog() {
     char* buffer = static_cast<char*>(std::calloc(static_cast<std::size_t>(length) + 1, 1));
     if (!buffer)
         return nullptr;
-    std::intptr_t copied = DeskSendMessage(Tracker.LogControl, kWmGetText, static_cast<std::uintptr_t>(length) + 1,
-                                           reinterpret_cast<std::intptr_t>(buffer));
+    std::intptr_t copied =
+        DeskSendMessage(Tracker.LogControl, kWmGetText, static_cast<std::uintptr_t>(length) + 1,
+                        reinterpret_cast<std::intptr_t>(buffer));
     if (copied < 0 || copied > length)
         copied = copied < 0 ? 0 : length;
     buffer[copied] = '\0';

@@ -25,7 +25,8 @@ void MarkCheck(unsigned id, std::int32_t flag) {
 }
 
 void MarkPlayerMode() {
-    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_WMP, Tracker.PlayerMode == 0 ? IDM_WINAMP : IDM_WMP);
+    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_WMP,
+                           Tracker.PlayerMode == 0 ? IDM_WINAMP : IDM_WMP);
 }
 
 } // namespace

@@ -15,10 +15,14 @@ struct CountedEvent {
 };
 
 const CountedEvent CountedEvents[] = {
-    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS, "Num FC Frags:\n%d"},
-    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS, "Num FC Frags:\n%d"},
-    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS, "Num Returns:\n%d"},
-    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS, "Num Returns:\n%d"},
+    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS,
+     "Num FC Frags:\n%d"},
+    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS,
+     "Num FC Frags:\n%d"},
+    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS,
+     "Num Returns:\n%d"},
+    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS,
+     "Num Returns:\n%d"},
     {"%s captured the RED flag!\r", &TrackerState::CapsCount, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
     {"%s captured the BLUE flag!\r", &TrackerState::CapsCount, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
 };
@@ -37,11 +41,13 @@ void StoreName(char* name, const char* from, std::size_t length) {
 }
 
 void ShowPlayerName() {
-    DeskSetLabelText(Tracker.MainWindow, IDC_PLAYERNAME, FormatText("Current Playername:\n%s", Tracker.PlayerName));
+    DeskSetLabelText(Tracker.MainWindow, IDC_PLAYERNAME,
+                     FormatText("Current Playername:\n%s", Tracker.PlayerName));
 }
 
 void Greet() {
-    SendToConsole(FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", Tracker.ChatPrefix, kProgramTitle));
+    SendToConsole(
+        FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", Tracker.ChatPrefix, kProgramTitle));
 }
 
 } // namespace
@@ -81,7 +87,8 @@ bool TrackPlayerName(const char* line) {
     if (std::strncmp(line, kNameAnswer, kNameAnswerLength) == 0) {
         const char* name = line + kNameAnswerLength;
         const char* quote = std::strchr(name, '"');
-        StoreName(Tracker.PlayerName, name, quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
+        StoreName(Tracker.PlayerName, name,
+                  quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
         ShowPlayerName();
         if (Monitor.GreetPending && std::strcmp(Monitor.JoinerName, Tracker.PlayerName) == 0 &&
             Tracker.ChatPrefix[0] != '\0') {

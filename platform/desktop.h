@@ -42,7 +42,8 @@ WindowHandle DeskFindWindow(const char* className, const char* title);
 WindowHandle DeskFindWindowAfter(WindowHandle after, const char* className, const char* title);
 WindowHandle DeskGetWindow(WindowHandle window, unsigned relation);
 WindowHandle DeskGetDlgItem(WindowHandle parent, int id);
-std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                              std::intptr_t lParam);
 bool DeskPostMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 int DeskGetWindowText(WindowHandle window, char* buffer, int size);
 bool DeskShowWindow(WindowHandle window, int command);

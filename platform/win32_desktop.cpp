@@ -37,7 +37,8 @@ WindowHandle DeskGetDlgItem(WindowHandle parent, int id) {
     return parent ? FromHwnd(GetDlgItem(ToHwnd(parent), id)) : 0;
 }
 
-std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                              std::intptr_t lParam) {
     return SendMessageA(ToHwnd(window), message, wParam, lParam);
 }
 
@@ -122,8 +123,9 @@ RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {
 
 bool DeskRemoteWrite(ProcessHandle process, RemoteAddress address, const void* data, std::size_t size) {
     SIZE_T written = 0;
-    return WriteProcessMemory(ToHandle(process), reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)),
-                              data, size, &written) &&
+    return WriteProcessMemory(ToHandle(process),
+                              reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), data, size,
+                              &written) &&
            written == size;
 }
 
@@ -175,8 +177,8 @@ int DeskMessageBox(WindowHandle owner, const char* text, const char* caption, un
 }
 
 long DeskReadFile(const char* path, void* data, std::size_t size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
     std::size_t total = 0;

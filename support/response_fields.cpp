@@ -30,7 +30,8 @@ void ShowResponseFields(WindowHandle dialog) {
         std::size_t length = strnlen(slot, kTemplateSize);
         std::memcpy(text, slot, length);
         text[length] = '\0';
-        DeskSendMessage(DeskGetDlgItem(dialog, field.editId), kWmSetText, 0, reinterpret_cast<std::intptr_t>(text));
+        DeskSendMessage(DeskGetDlgItem(dialog, field.editId), kWmSetText, 0,
+                        reinterpret_cast<std::intptr_t>(text));
     }
 }
 

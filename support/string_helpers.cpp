@@ -14,7 +14,8 @@ std::int32_t CheckTerminated(char* buffer, std::int32_t claimedSize) {
         buffer[claimedSize > 0 ? claimedSize : 0] = '\0';
     }
     // The address as the 32-bit number the original platform printed.
-    std::int32_t address = static_cast<std::int32_t>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
+    std::int32_t address =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
     DeskMessageBox(Tracker.MainWindow, FormatText("%d (claimed to be size %d!)", address, claimedSize),
                    "String not correctly terminated:", kMbIconInformation);
     return 0;

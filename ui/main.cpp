@@ -42,8 +42,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     int fullWidth = GetSystemMetrics(SM_CXFULLSCREEN);
     int x = (fullWidth - kLayoutWidth) / 2;
     int y = (fullHeight - kLayoutHeight - 100) / 2;
-    HWND window = CreateWindowExA(0, kMainWindowClass, kProgramTitle, WS_POPUP | WS_BORDER, x, y, kLayoutWidth,
-                                  kLayoutHeight + 100, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, kMainWindowClass, kProgramTitle, WS_POPUP | WS_BORDER, x, y,
+                                  kLayoutWidth, kLayoutHeight + 100, nullptr, nullptr, instance, nullptr);
     // Without its window the program has nothing to show and no way to be closed.
     if (!window)
         return 0;

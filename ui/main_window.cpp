@@ -76,7 +76,8 @@ LRESULT MsgCommand(HWND window, WPARAM wParam) {
     case IDM_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
     case IDM_RESPONSE_STRINGS: {
         HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_RESPONSE_STRINGS), window, ResponseStringsDialogProc, 0);
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_RESPONSE_STRINGS), window, ResponseStringsDialogProc,
+                        0);
         break;
     }
     case IDM_POWER: TogglePower(); break;

@@ -67,7 +67,8 @@ SCENARIO(chat_counters_time_and_stats) {
     CHECK_EQ("say \"^1Returns: ^71\"", Ask(console, "!returns").at(0));
     std::string time = Ask(console, "!time").at(0);
     CHECK_EQ("say \"^1Time: ^7", time.substr(0, 15));
-    CHECK_TRUE(time.size() >= 24 && time[17] == ':' && (time.substr(20, 2) == "AM" || time.substr(20, 2) == "PM"));
+    CHECK_TRUE(time.size() >= 24 && time[17] == ':' &&
+               (time.substr(20, 2) == "AM" || time.substr(20, 2) == "PM"));
     CHECK_TRUE(time.size() <= 15 + 31 + 1);
     std::vector<std::string> stats = Ask(console, "!stats", 2);
     CHECK_EQ("say \"^1Stats: ^71 ^2Caps, ^70 ^2FC Frags, and ^71 ^2Flag Returns!^7\"", stats.at(0));
@@ -151,7 +152,8 @@ SCENARIO(chat_winamp) {
 }
 
 SCENARIO(chat_winamp_dialog_never_opens) {
-    e2e::Process amp = StartPlayer("fakeamp", qxplayers::kAmpClass, RecordArg("amp.rec") + " --no-jump-dialog");
+    e2e::Process amp =
+        StartPlayer("fakeamp", qxplayers::kAmpClass, RecordArg("amp.rec") + " --no-jump-dialog");
     Companion companion = StartCompanion();
     Console console = Ready(companion);
     Ask(console, "!winamp");
@@ -182,7 +184,8 @@ SCENARIO(chat_wmp) {
         {"!repeat", {"18843 sent"}, "say \"^7Repeat Mode Toggled\""},
         {"!stop", {"84345 sent"}, "say \"^7Stopped.\""},
         // The seek: "song" is first found in entry 1, two before the entry playing.
-        {"!play song", {"18779 posted", "18810 sent", "18810 sent", "18779 posted"},
+        {"!play song",
+         {"18779 posted", "18810 sent", "18810 sent", "18779 posted"},
          "say \"Now Playing:^7 Some Band - Alpha Song\""},
         {"!play intro", {"18779 posted", "18810 sent", "18779 posted"}, "say \"Now Playing:^7 Intro\""},
     };

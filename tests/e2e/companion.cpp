@@ -130,7 +130,8 @@ SCENARIO(main_window_class_place_and_controls) {
     CHECK_EQ("WindowsApp", std::string(cls));
     CHECK_EQ(static_cast<UINT>(CS_DBLCLKS), static_cast<UINT>(GetClassLongA(w, GCL_STYLE)));
     // Windows adds WS_CLIPSIBLINGS to every top-level window; no caption, menu box or frame.
-    CHECK_EQ(0x80800000u, static_cast<unsigned>(GetWindowLongA(w, GWL_STYLE)) & ~(WS_VISIBLE | WS_CLIPSIBLINGS));
+    CHECK_EQ(0x80800000u,
+             static_cast<unsigned>(GetWindowLongA(w, GWL_STYLE)) & ~(WS_VISIBLE | WS_CLIPSIBLINGS));
     RECT r = {};
     GetWindowRect(w, &r);
     CHECK_EQ((GetSystemMetrics(SM_CXFULLSCREEN) - 300) / 2, r.left);
@@ -238,8 +239,8 @@ SCENARIO(menu_switches_announce_and_are_saved) {
         e2e::post_command(companion.window, id);
     std::vector<std::string> typed = WaitTyped("echo \"^1WMP^7 mode initialized.\"", 30000);
     const std::vector<std::string> expected = {
-        "say \"^7Quorvex^3 Deactivated.\"",       "say \"^7Quorvex^3 Activated.\"",
-        "say \"^1Silence^7 Mode^3 Activated.\"",  " \"^1Winamp^7 mode initialized.\"",
+        "say \"^7Quorvex^3 Deactivated.\"",        "say \"^7Quorvex^3 Activated.\"",
+        "say \"^1Silence^7 Mode^3 Activated.\"",   " \"^1Winamp^7 mode initialized.\"",
         "say \"^1Silence^7 Mode^3 Deactivated.\"", "echo \"^1Echo^7 Mode^3 Activated.\"",
         "echo \"^1WMP^7 mode initialized.\"",
     };
@@ -264,7 +265,8 @@ SCENARIO(menu_switches_announce_and_are_saved) {
 
 SCENARIO(menu_marks_follow_the_loaded_switches) {
     // Caps 5, Power off, Silent on, Echo off, and a player mode only a damaged file can hold.
-    e2e::write_file("qxdata.dat", std::string("\x05\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x02\0\0\0", 28));
+    e2e::write_file("qxdata.dat",
+                    std::string("\x05\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x02\0\0\0", 28));
     Companion companion = StartCompanion();
     WaitLabel(companion, 40002, "Num Caps:\n5"); // the marks are set before the labels
     const std::vector<std::string> loaded = {"9003 unchecked", "9004 checked", "9005 unchecked",
@@ -272,7 +274,8 @@ SCENARIO(menu_marks_follow_the_loaded_switches) {
     CHECK_EQ(loaded, MenuMarks(companion));
     e2e::post_command(companion.window, 9006);
     e2e::post_command(companion.window, 9003);
-    e2e::wait_until([&] { return MenuMarks(companion).at(0) == "9003 checked"; }, 15000, "Power to be marked");
+    e2e::wait_until([&] { return MenuMarks(companion).at(0) == "9003 checked"; }, 15000,
+                    "Power to be marked");
     const std::vector<std::string> switched = {"9003 checked", "9004 checked", "9005 unchecked",
                                                "9006 checked radio", "9007 unchecked"};
     CHECK_EQ(switched, MenuMarks(companion));

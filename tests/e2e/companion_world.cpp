@@ -10,7 +10,8 @@ Companion StartCompanion() {
     c.window = e2e::wait_window("WindowsApp", "Quorvex v0.4b", 30000, c.process.pid);
     // The window is visible to others while it still makes its controls.
     HWND window = c.window;
-    e2e::wait_until([window] { return e2e::children(window).size() >= 6; }, 10000, "the companion's controls");
+    e2e::wait_until([window] { return e2e::children(window).size() >= 6; }, 10000,
+                    "the companion's controls");
     return c;
 }
 

@@ -38,8 +38,7 @@ std::string Narrow(const std::wstring& w) {
     return std::string(w.begin(), w.end());
 }
 
-template <typename T>
-T Read(const unsigned char*& p) {
+template <typename T> T Read(const unsigned char*& p) {
     T value;
     std::memcpy(&value, p, sizeof value);
     p += sizeof value;
@@ -189,7 +188,10 @@ SCENARIO(resources_of_the_exe) {
         if (*reinterpret_cast<const WORD*>(p) == 0xFFFF) {
             p += 2;
             WORD atom = Read<WORD>(p);
-            CHECK_EQ(std::string(item.cls), atom == 0x80 ? "Button" : atom == 0x81 ? "Edit" : atom == 0x82 ? "Static" : "?");
+            CHECK_EQ(std::string(item.cls), atom == 0x80   ? "Button"
+                                            : atom == 0x81 ? "Edit"
+                                            : atom == 0x82 ? "Static"
+                                                           : "?");
         } else {
             std::string cls = Narrow(ReadWide(p));
             CHECK_TRUE(_stricmp(cls.c_str(), item.cls) == 0);

@@ -42,7 +42,10 @@ DWORD WINAPI Report(LPVOID) {
             // A radio mark is a checked item drawn as a dot; an unchecked item shows neither.
             bool radio = menu && (state & MF_CHECKED) && GetMenuItemInfoA(menu, id, FALSE, &info) &&
                          (info.fType & MFT_RADIOCHECK);
-            std::fprintf(out, "%u %s%s\n", id, state == 0xFFFFFFFFu ? "missing" : (state & MF_CHECKED) ? "checked" : "unchecked",
+            std::fprintf(out, "%u %s%s\n", id,
+                         state == 0xFFFFFFFFu   ? "missing"
+                         : (state & MF_CHECKED) ? "checked"
+                                                : "unchecked",
                          radio ? " radio" : "");
         }
         std::fclose(out);

@@ -59,9 +59,7 @@ Window* Live(WindowHandle handle) {
 
 std::intptr_t DefaultMessage(Window& w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
-    case kWmSetText:
-        w.text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-        return 1;
+    case kWmSetText: w.text = lParam ? reinterpret_cast<const char*>(lParam) : ""; return 1;
     case kWmGetTextLength: return static_cast<std::intptr_t>(w.text.size());
     case kWmGetText: {
         char* buffer = reinterpret_cast<char*>(lParam);
@@ -285,7 +283,8 @@ WindowHandle DeskGetDlgItem(WindowHandle parent, int id) {
     return 0;
 }
 
-std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                              std::intptr_t lParam) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("SendMessage", window, message, wParam, lParam, SentText(message, lParam));
     Window* w = Live(window);

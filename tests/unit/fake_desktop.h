@@ -68,7 +68,8 @@ struct Process {
 // Everything back to empty, the clock to its start, this process 32-bit or 64-bit as the host is.
 void Reset();
 
-WindowHandle AddWindow(const std::string& className, const std::string& text, WindowHandle parent = 0, int id = 0);
+WindowHandle AddWindow(const std::string& className, const std::string& text, WindowHandle parent = 0,
+                       int id = 0);
 Window* Find(WindowHandle handle);
 // The window and its children stop existing.
 void DestroyWindow(WindowHandle handle);

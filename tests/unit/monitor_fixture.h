@@ -14,7 +14,7 @@
 #include "ui/resource.h"
 
 class MonitorFixture : public ::testing::Test {
-protected:
+  protected:
     WindowHandle main = 0;
     WindowHandle console = 0;
     WindowHandle input = 0;
@@ -41,7 +41,7 @@ protected:
         fake::AddWindow("Button", "Quit", console);
         log = fake::AddWindow("Edit", history, console);
         fake::Find(input)->onMessage = [this](fake::Window& self, unsigned message, std::uintptr_t wParam,
-                                               std::intptr_t, std::intptr_t& result) {
+                                              std::intptr_t, std::intptr_t& result) {
             if (message != kWmChar || wParam != 13)
                 return false;
             std::string line = self.text;

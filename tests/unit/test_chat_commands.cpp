@@ -11,7 +11,7 @@ constexpr std::uint32_t kWinampProcess = 21;
 constexpr std::uint32_t kWmpProcess = 22;
 
 class ChatCommandsTest : public MonitorFixture {
-protected:
+  protected:
     WindowHandle winamp = 0;
     WindowHandle wmp = 0;
     std::vector<std::string> songs = {"Alpha - One", "Beta - Two", "Gamma - Three"};
@@ -109,8 +109,8 @@ protected:
         std::vector<WindowHandle> fields;
         for (int i = 0; i < 6; ++i)
             fields.push_back(fake::AddWindow("Static", "stale", page));
-        fake::Find(press)->onMessage = [this, fields](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t,
-                                                      std::intptr_t&) {
+        fake::Find(press)->onMessage = [this, fields](fake::Window&, unsigned m, std::uintptr_t,
+                                                      std::intptr_t, std::intptr_t&) {
             if (m == kWmLButtonDown) {
                 fake::Find(fields[3])->text = songs[song];
                 fake::Find(fields[5])->text = artist;
@@ -129,7 +129,8 @@ protected:
     std::vector<std::uintptr_t> CommandsTo(WindowHandle player) {
         std::vector<std::uintptr_t> ids;
         for (const fake::Call& c : fake::Calls())
-            if ((c.name == "SendMessage" || c.name == "PostMessage") && c.window == player && c.message == kWmCommand)
+            if ((c.name == "SendMessage" || c.name == "PostMessage") && c.window == player &&
+                c.message == kWmCommand)
                 ids.push_back(c.wParam);
         return ids;
     }
@@ -181,8 +182,9 @@ TEST_F(ChatCommandsTest, StatsTypesTwoLinesTheSecondAfterTheFirst) {
     Chat("!stats");
     ASSERT_EQ(typed.size(), 2u);
     EXPECT_EQ(typed[0], "say \"^1Stats: ^75 ^2Caps, ^73 ^2FC Frags, and ^71 ^2Flag Returns!^7\"");
-    EXPECT_EQ(typed[1], "say \"^1Stats per 20 minute game: ^71.67 ^2Caps, ^71.00 ^2FC Frags, and ^70.33 ^2Flag "
-                        "Returns!^7\"");
+    EXPECT_EQ(typed[1],
+              "say \"^1Stats per 20 minute game: ^71.67 ^2Caps, ^71.00 ^2FC Frags, and ^70.33 ^2Flag "
+              "Returns!^7\"");
 }
 
 TEST_F(ChatCommandsTest, StatsWithNoPlayingTimeShowsZeroRates) {
@@ -224,8 +226,9 @@ TEST_F(ChatCommandsTest, BeforeTheNameIsKnownNoChatLineMatches) {
 TEST_F(ChatCommandsTest, PowerOffAnswersOnlyPower) {
     StartWinamp();
     Tracker.Power = 0;
-    for (const char* text : {"!time", "!stats", "!caps", "!silent", "!echo", "!winamp", "!wmp", "!play", "!play x",
-                             "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
+    for (const char* text :
+         {"!time", "!stats", "!caps", "!silent", "!echo", "!winamp", "!wmp", "!play", "!play x", "!current",
+          "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
         Chat(text);
     EXPECT_TRUE(typed.empty());
     EXPECT_TRUE(CommandsTo(winamp).empty());
@@ -316,7 +319,8 @@ TEST_F(ChatCommandsTest, SearchQueriesAreCutFromTheLine) {
         const char* chat;
         const char* query;
     } rows[] = {
-        {"!play Gamma", "Gamma"}, {"!play ", ""}, {"!play  x", " x"}, {"!playlist", "ist"}, {"!play Beta - Two", "Beta - Two"},
+        {"!play Gamma", "Gamma"},           {"!play ", ""}, {"!play  x", " x"}, {"!playlist", "ist"},
+        {"!play Beta - Two", "Beta - Two"},
     };
     for (const Row& row : rows) {
         jumpQuery = "<no dialog>";
@@ -379,14 +383,16 @@ TEST_F(ChatCommandsTest, MissingPlayersAndAnUnknownMode) {
     Chat("!next");
     Tracker.ChatPrefix[0] = '\0';
     Chat("!stop");
-    EXPECT_EQ(typed, (std::vector<std::string>{"say \"^1WMP window not found!\"", "say \"^1Winamp window not found!\"",
+    EXPECT_EQ(typed, (std::vector<std::string>{"say \"^1WMP window not found!\"",
+                                               "say \"^1Winamp window not found!\"",
                                                " \"^1Winamp window not found!\""}));
     typed.clear();
     StartWinamp();
     StartWmp();
     Tracker.PlayerMode = 2;
     fake::ClearCalls();
-    for (const char* chat : {"!play", "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
+    for (const char* chat :
+         {"!play", "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
         Chat(chat);
     EXPECT_TRUE(typed.empty());
     EXPECT_TRUE(CommandsTo(winamp).empty());

@@ -23,7 +23,7 @@ std::vector<std::string> SplitLines(const std::string& chunk, bool includeFirst)
 }
 
 class ConsoleMonitorTest : public MonitorFixture {
-protected:
+  protected:
     void SetUp() override {
         MonitorFixture::SetUp();
         // Silent and named: every capture line handled is counted, and nothing is typed.

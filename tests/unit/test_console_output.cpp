@@ -5,7 +5,7 @@
 namespace {
 
 class ConsoleOutputTest : public MonitorFixture {
-protected:
+  protected:
     void SetUp() override {
         MonitorFixture::SetUp();
         OpenConsole();

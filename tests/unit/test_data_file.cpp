@@ -37,7 +37,7 @@ std::string& DataFile() {
 }
 
 class DataFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake::Reset();
         ResetFormatPools();
@@ -122,7 +122,8 @@ TEST_F(DataFileTest, EveryFieldRoundTripsInRecordOrder) {
     EXPECT_EQ(Tracker.Echo, 5);
     EXPECT_EQ(Tracker.PlayerMode, 2);
     EXPECT_EQ(Tracker.TotalSeconds, 0x7FFFFFFF);
-    EXPECT_EQ(std::memcmp(Tracker.ResponseTemplates, saved.ResponseTemplates, sizeof saved.ResponseTemplates), 0);
+    EXPECT_EQ(std::memcmp(Tracker.ResponseTemplates, saved.ResponseTemplates, sizeof saved.ResponseTemplates),
+              0);
 }
 
 TEST_F(DataFileTest, TailBytesOfASlotAreKept) {
@@ -170,7 +171,7 @@ TEST_F(DataFileTest, ShortFileFillsFieldsInOrder) {
 
 TEST_F(DataFileTest, LoneCarriageReturnsAndTrailingBytes) {
     std::string file(2080, '\0');
-    file[0] = 0x0D;  // not followed by 0x0A: stands for itself
+    file[0] = 0x0D; // not followed by 0x0A: stands for itself
     file[1] = 0x01;
     DataFile() = file + std::string("\x0D\x0A garbage beyond the record", 28);
     LoadStats();
@@ -256,7 +257,8 @@ TEST_F(DataFileTest, AFileOfOnlyLettersLoadsAndEverySlotUseStaysInside) {
     EXPECT_EQ(Tracker.TotalSeconds, 0x41414141);
     for (int slot = 0; slot < kTemplateCount; ++slot) {
         EXPECT_EQ(std::string(FormatResponse(0, Tracker.ResponseTemplates[slot], 1)), std::string(512, 'A'));
-        EXPECT_EQ(std::string(FormatResponse(1, Tracker.ResponseTemplates[slot], "t")), std::string(512, 'A'));
+        EXPECT_EQ(std::string(FormatResponse(1, Tracker.ResponseTemplates[slot], "t")),
+                  std::string(512, 'A'));
     }
 }
 

@@ -6,7 +6,7 @@
 namespace {
 
 class GameEventsTest : public MonitorFixture {
-protected:
+  protected:
     void SetUp() override {
         MonitorFixture::SetUp();
         OpenConsole();
@@ -38,8 +38,8 @@ TEST_F(GameEventsTest, EachEventRaisesItsCounterRepliesThenSetsItsLabel) {
          "say \"I have returned^7 1^2 flags, f00l!\"", "Num Returns:\n1"},
         {"Rex returned the BLUE flag!\r", &TrackerState::ReturnsCount, IDC_RETURNS,
          "say \"I have returned^7 2^2 flags, f00l!\"", "Num Returns:\n2"},
-        {"Rex captured the RED flag!\r", &TrackerState::CapsCount, IDC_CAPS, "say \"I have capped^7 1^2 flags, d00d!\"",
-         "Num Caps:\n1"},
+        {"Rex captured the RED flag!\r", &TrackerState::CapsCount, IDC_CAPS,
+         "say \"I have capped^7 1^2 flags, d00d!\"", "Num Caps:\n1"},
         {"Rex captured the BLUE flag!\r", &TrackerState::CapsCount, IDC_CAPS,
          "say \"I have capped^7 2^2 flags, d00d!\"", "Num Caps:\n2"},
     };
@@ -72,9 +72,9 @@ TEST_F(GameEventsTest, EventsUseTheCurrentTemplateOfTheirSlot) {
 }
 
 TEST_F(GameEventsTest, NotEventsWrongCaseMissingReturnOtherPlayer) {
-    for (const char* line : {"rex captured the RED flag!\r", "Rex captured the RED flag!", "Bob captured the RED flag!\r",
-                             "Rex captured the red flag!\r", " Rex captured the RED flag!\r",
-                             "Rex captured the RED flag!\r\r"})
+    for (const char* line :
+         {"rex captured the RED flag!\r", "Rex captured the RED flag!", "Bob captured the RED flag!\r",
+          "Rex captured the red flag!\r", " Rex captured the RED flag!\r", "Rex captured the RED flag!\r\r"})
         Line(line);
     EXPECT_EQ(Tracker.CapsCount, 0);
     EXPECT_TRUE(typed.empty());
@@ -142,7 +142,8 @@ TEST_F(GameEventsTest, AnAnswerForAnotherPlayerKeepsTheGreetingOwed) {
     Tracker.PlayerName[0] = '\0';
     Line("Bob entered the game\r");
     Line("Rex entered the game\r");
-    EXPECT_EQ(typed, (std::vector<std::string>{"\\name", "\\name"})) << "every entry asks while the name is unknown";
+    EXPECT_EQ(typed, (std::vector<std::string>{"\\name", "\\name"}))
+        << "every entry asks while the name is unknown";
     EXPECT_STREQ(Monitor.JoinerName, "Rex");
     typed.clear();
     std::strcpy(Monitor.JoinerName, "Bob");
@@ -165,7 +166,8 @@ TEST_F(GameEventsTest, TheQueryIgnoresTheSwitchesButTheGreetingNeedsAPrefix) {
     EXPECT_TRUE(Monitor.GreetPending);
     std::strcpy(Tracker.ChatPrefix, "echo");
     Line("\"name\" is:\"Rex\"\r");
-    EXPECT_EQ(typed.back(), "echo \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\"") << "Power plays no part";
+    EXPECT_EQ(typed.back(), "echo \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\"")
+        << "Power plays no part";
 }
 
 TEST_F(GameEventsTest, AnAnswerWithoutAClosingQuoteTakesTheRestOfTheLine) {

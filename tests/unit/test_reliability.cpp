@@ -43,7 +43,7 @@ bool HeapMeasurable() {
 }
 
 class ReliabilityTest : public MonitorFixture {
-protected:
+  protected:
     std::size_t appended = 0; // the console's running count of characters appended
 
     void SetUp() override {
@@ -84,14 +84,10 @@ TEST_F(ReliabilityTest, ADayOfPlayKeepsTheHeapFlat) {
     EchoThroughGame();
     Attach();
     const char* lines[] = {
-        "Kyle: hello there",
-        "Rex captured the BLUE flag!",
-        "Rex: !caps",
-        "Jan killed RED's flag carrier",
-        "Rex: !stats",
-        "Rex returned the RED flag!",
-        "Rex: !play something",
-        "Tavion was cut in half by Rex's lightsaber",
+        "Kyle: hello there",    "Rex captured the BLUE flag!",
+        "Rex: !caps",           "Jan killed RED's flag carrier",
+        "Rex: !stats",          "Rex returned the RED flag!",
+        "Rex: !play something", "Tavion was cut in half by Rex's lightsaber",
     };
     std::strcpy(Tracker.PlayerName, "Rex");
     std::size_t afterFirstHour = 0;
@@ -114,8 +110,8 @@ TEST_F(ReliabilityTest, ADayOfPlayKeepsTheHeapFlat) {
     EXPECT_GT(Tracker.CapsCount, 10000);
     EXPECT_GT(maxTyped, 0);
     // Flat: what the companion holds does not grow with the hours played.
-    EXPECT_LE(atTheEnd, afterFirstHour + 4096) << "after the first hour " << afterFirstHour << ", at the end "
-                                               << atTheEnd;
+    EXPECT_LE(atTheEnd, afterFirstHour + 4096)
+        << "after the first hour " << afterFirstHour << ", at the end " << atTheEnd;
     CloseConsole();
     MonitorDetach();
 }

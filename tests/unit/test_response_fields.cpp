@@ -12,7 +12,7 @@
 namespace {
 
 class ResponseFieldsTest : public ::testing::Test {
-protected:
+  protected:
     WindowHandle dialog = 0;
 
     void SetUp() override {

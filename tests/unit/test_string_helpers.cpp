@@ -12,7 +12,7 @@
 namespace {
 
 class StringHelpersTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake::Reset();
         ResetFormatPools();
@@ -60,7 +60,8 @@ TEST_F(StringHelpersTest, CheckTerminatedCutsAnUnterminatedText) {
     EXPECT_EQ(buffer[5], '\0');
     EXPECT_STREQ(buffer, "abcde");
     ASSERT_EQ(fake::MessageBoxes().size(), 1u);
-    std::int32_t address = static_cast<std::int32_t>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
+    std::int32_t address =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
     EXPECT_EQ(fake::MessageBoxes()[0].text, std::to_string(address) + " (claimed to be size 5!)");
 
     char other[4] = {'x', 'y', 'z', 'w'};
@@ -119,9 +120,18 @@ TEST_F(StringHelpersTest, FindNoCaseFoldsOnlyAtoZ) {
         const char* needle;
         int expected;
     } rows[] = {
-        {"Hello World", "WORLD", 6}, {"ab", "abc", -1}, {"", "", -1},       {"abc", "", 0},
-        {"", "a", -1},               {"abcABC", "cab", 2}, {"x\xe9y", "\xe9", 1}, {"\xe9", "\xc9", -1},
-        {"[a]", "{A}", -1},          {"aaab", "aab", 1}, {"song", "SONG", 0},   {"Alpha Song", "song", 6},
+        {"Hello World", "WORLD", 6},
+        {"ab", "abc", -1},
+        {"", "", -1},
+        {"abc", "", 0},
+        {"", "a", -1},
+        {"abcABC", "cab", 2},
+        {"x\xe9y", "\xe9", 1},
+        {"\xe9", "\xc9", -1},
+        {"[a]", "{A}", -1},
+        {"aaab", "aab", 1},
+        {"song", "SONG", 0},
+        {"Alpha Song", "song", 6},
     };
     for (const Row& row : rows)
         EXPECT_EQ(FindNoCase(row.haystack, row.needle), row.expected) << row.haystack << " / " << row.needle;

@@ -9,7 +9,7 @@
 namespace {
 
 class TextPoolTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake::Reset();
         ResetFormatPools();

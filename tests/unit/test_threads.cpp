@@ -27,8 +27,9 @@ TEST(ThreadsTest, FormatTextFromTwoThreadsKeepsEveryResultApart) {
         auto work = [&](int id) {
             for (int i = 0; i < kPerThread; ++i) {
                 const char* r = FormatText("%c%05d-%s", id ? 'M' : 'W', i, id ? "monitor" : "window");
-                std::string expected = std::string(1, id ? 'M' : 'W') + std::string(5 - std::to_string(i).size(), '0') +
-                                       std::to_string(i) + (id ? "-monitor" : "-window");
+                std::string expected = std::string(1, id ? 'M' : 'W') +
+                                       std::string(5 - std::to_string(i).size(), '0') + std::to_string(i) +
+                                       (id ? "-monitor" : "-window");
                 if (expected != r)
                     ++mismatches[id];
                 results[id].emplace_back(r, expected.size() + 1);
