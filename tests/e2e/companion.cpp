@@ -306,10 +306,11 @@ SCENARIO(demo_match) {
     e2e::set_watchdog_ms(20 * 60 * 1000);
     std::string match = e2e::env("QX_MATCH_NAME").value_or("sample.txt");
     // The player's music, for the chat commands of the evening.
-    e2e::start(e2e::program_path("fakeamp"), "--record \"" + e2e::in_workdir("winamp.rec") + "\"");
-    e2e::start(e2e::program_path("fakewmp"), "--record \"" + e2e::in_workdir("wmp.rec") + "\"");
-    e2e::wait_window("Winamp v1.x", nullptr, 30000);
-    e2e::wait_window("WMPlayerApp", nullptr, 30000);
+    e2e::Process winamp =
+        e2e::start(e2e::program_path("fakeamp"), "--record \"" + e2e::in_workdir("winamp.rec") + "\"");
+    e2e::Process wmp = e2e::start(e2e::program_path("fakewmp"), "--record \"" + e2e::in_workdir("wmp.rec") + "\"");
+    HWND winampWindow = e2e::wait_window("Winamp v1.x", nullptr, 30000, winamp.pid);
+    HWND wmpWindow = e2e::wait_window("WMPlayerApp", nullptr, 30000, wmp.pid);
     Companion companion = StartCompanion();
     std::string args = "--script " + match + " --transcript \"" + e2e::in_workdir("transcript.txt") +
                        "\" --log-copy \"" + e2e::in_workdir("console-log.txt") + "\"";
@@ -317,6 +318,11 @@ SCENARIO(demo_match) {
     e2e::wait_window(qxconsole::kWindowClass, nullptr, 30000, console.pid);
     CHECK_EQ(0, e2e::wait_exit(console, 18 * 60 * 1000));
     e2e::wait_until([] { return DataRecord().size() == 2080; }, 15000, "the visit to be saved");
+    // The evening is over: the players go, and the picture shows the companion alone.
+    e2e::post_close(winampWindow);
+    e2e::post_close(wmpWindow);
+    e2e::wait_exit(winamp, 15000);
+    e2e::wait_exit(wmp, 15000);
     e2e::screenshot("quorvex-window");
     CHECK_EQ(0, Exit(companion));
 }
