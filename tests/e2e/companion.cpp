@@ -305,13 +305,14 @@ SCENARIO(power_off_still_follows_the_name) {
 SCENARIO(demo_match) {
     e2e::set_watchdog_ms(20 * 60 * 1000);
     std::string match = e2e::env("QX_MATCH_NAME").value_or("sample.txt");
+    // The companion first: under X11 its window also waits for Wine's desktop to be up.
+    Companion companion = StartCompanion();
     // The player's music, for the chat commands of the evening.
     e2e::Process winamp =
         e2e::start(e2e::program_path("fakeamp"), "--record \"" + e2e::in_workdir("winamp.rec") + "\"");
     e2e::Process wmp = e2e::start(e2e::program_path("fakewmp"), "--record \"" + e2e::in_workdir("wmp.rec") + "\"");
     HWND winampWindow = e2e::wait_window("Winamp v1.x", nullptr, 30000, winamp.pid);
     HWND wmpWindow = e2e::wait_window("WMPlayerApp", nullptr, 30000, wmp.pid);
-    Companion companion = StartCompanion();
     std::string args = "--script " + match + " --transcript \"" + e2e::in_workdir("transcript.txt") +
                        "\" --log-copy \"" + e2e::in_workdir("console-log.txt") + "\"";
     e2e::Process console = e2e::start(e2e::program_path("qxconsole"), args);
