@@ -23,7 +23,7 @@ bool SetUpConsole(std::int64_t logBytes, std::int64_t newLines) {
         return false;
     fake::Reset();
     ResetTrackerState();
-    Monitor = MonitorValues{-1, 0, false, ""};
+    ResetMonitorValues();
     std::strcpy(Tracker.PlayerName, "Rex");
     Tracker.MainWindow = fake::AddWindow("WindowsApp", kProgramTitle);
     WindowHandle console = fake::AddWindow(kConsoleClass, "");
@@ -48,16 +48,17 @@ template <bool Linear> void PollProcessing(benchmark::State& state) {
     std::int64_t handled = 0;
     for (auto _ : state) {
         fake::ClearCalls();
-        char* text = ReadConsoleLog();
-        CheckTerminated(text, Tracker.ClaimedSize);
+        std::int32_t size = 0;
+        char* text = ReadConsoleLog(&size);
+        CheckTerminated(text, size);
         char* chunk = text + lastSeen;
-        Tracker.ChunkLimit = Tracker.ClaimedSize - lastSeen;
+        std::int32_t chunkSize = size - lastSeen;
         if (Linear) {
-            ForEachChunkLine(chunk, false, HandleConsoleLine);
+            ForEachChunkLine(chunk, chunkSize, false, HandleConsoleLine);
         } else {
-            std::int32_t count = CountOccurrences('\n', chunk);
+            std::int32_t count = CountOccurrences('\n', chunk, chunkSize);
             for (std::int32_t i = 1; i <= count; ++i) {
-                char* line = GetLine(chunk, i);
+                char* line = GetLine(chunk, chunkSize, i);
                 HandleConsoleLine(line);
                 std::free(line);
             }

@@ -24,9 +24,9 @@ static void BM_GetLine(benchmark::State& state) {
     std::string chunk;
     for (int i = 0; i < state.range(0); ++i)
         chunk += "Somebody: a line of chat that matches nothing\r\n";
-    Tracker.ChunkLimit = static_cast<std::int32_t>(chunk.size()) + 1;
+    std::int32_t size = static_cast<std::int32_t>(chunk.size()) + 1;
     for (auto _ : state) {
-        char* line = GetLine(&chunk[0], static_cast<std::int32_t>(state.range(0) / 2));
+        char* line = GetLine(&chunk[0], size, static_cast<std::int32_t>(state.range(0) / 2));
         benchmark::DoNotOptimize(line);
         std::free(line);
     }

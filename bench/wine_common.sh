@@ -6,11 +6,14 @@ wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX=$build/wineprefix-bench WINEDEBUG=-all
 unset DISPLAY
 
+# usage: bench_setup [targets...]   (default: the poll benchmark and the programs it drives)
 bench_setup() {
+    local targets=("$@")
+    [ ${#targets[@]} -gt 0 ] || targets=(quorvex qxconsole wine_poll_bench)
     bash "$root/scripts/setup.sh"
     cmake -S "$root" -B "$build/win64" -G Ninja -DQX_VARIANT=win64 \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
-    cmake --build "$build/win64" -j2 --target quorvex qxconsole wine_poll_bench >/dev/null
+    cmake --build "$build/win64" -j2 --target "${targets[@]}" >/dev/null
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$wine" wineboot -i >/dev/null 2>&1
         "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1

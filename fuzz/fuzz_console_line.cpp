@@ -71,7 +71,7 @@ void BuildWorld(bool wmp64) {
     fake::Reset();
     ResetFormatPools();
     ResetTrackerState();
-    Monitor = MonitorValues{-1, 0, false, ""};
+    ResetMonitorValues();
     Tracker.MainWindow = fake::AddWindow("WindowsApp", kProgramTitle);
     for (int id = 40001; id <= 40006; ++id)
         fake::AddWindow("STATIC", "", Tracker.MainWindow, id);
@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Tracker.PlayerMode = settings & 0x03;
     Tracker.Power = (settings & 0x04) ? 0 : 1;
     if (settings & 0x08)
-        Tracker.ChatPrefix[0] = '\0';
+        SilenceChatPrefix();
     std::strncpy(Tracker.PlayerName, fields[0].c_str(), kPlayerNameSize - 1);
 
     std::string lines = rest.substr(start);

@@ -8,19 +8,13 @@
 
 namespace {
 
-enum class Media { Play, Search, Current, Pause, Shuffle, Repeat, Next, Previous, Stop };
-
 constexpr std::size_t kTimeTextSize = 32;
-
-bool IsCommand(const char* pattern, const char* line) {
-    return std::strcmp(FormatText(pattern, Tracker.PlayerName), line) == 0;
-}
 
 void Reply(const char* text) {
     SendToConsole(text);
 }
 
-void ReplyTime() {
+void ReplyTime(const char*) {
     std::int64_t now = DeskTime();
     if (now == -1)
         return;
@@ -39,7 +33,7 @@ void ReplyTime() {
         used += length;
     }
     text[used] = '\0';
-    Reply(FormatText("%s \"^1Time: ^7%s\"", Tracker.ChatPrefix, text));
+    Reply(FormatText("%s \"^1Time: ^7%s\"", ChatPrefix(), text));
 }
 
 double RatePer20Minutes(std::int32_t count, std::int32_t seconds) {
@@ -48,125 +42,165 @@ double RatePer20Minutes(std::int32_t count, std::int32_t seconds) {
     return static_cast<double>(count) / seconds * 60 * 20;
 }
 
-void ReplyStats() {
-    Reply(FormatText("%s \"^1Stats: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns!^7\"",
-                     Tracker.ChatPrefix, Tracker.CapsCount, Tracker.FcFragCount, Tracker.ReturnsCount));
-    std::int32_t now = static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
-    std::int32_t base = WrapAdd(Tracker.TotalSeconds, WrapSub(now, Monitor.VisitStart));
+std::int32_t CalendarSeconds() {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
+}
+
+void ReplyStats(const char*) {
+    Reply(FormatText("%s \"^1Stats: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns!^7\"", ChatPrefix(),
+                     Tracker.CapsCount.load(), Tracker.FcFragCount.load(), Tracker.ReturnsCount.load()));
+    std::int32_t base = WrapAdd(Tracker.TotalSeconds, WrapSub(CalendarSeconds(), Monitor.VisitStart));
     Reply(FormatText("%s \"^1Stats per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
                      "Returns!^7\"",
-                     Tracker.ChatPrefix, RatePer20Minutes(Tracker.CapsCount, base),
-                     RatePer20Minutes(Tracker.FcFragCount, base),
-                     RatePer20Minutes(Tracker.ReturnsCount, base)));
+                     ChatPrefix(), RatePer20Minutes(Tracker.CapsCount, base),
+                     RatePer20Minutes(Tracker.FcFragCount, base), RatePer20Minutes(Tracker.ReturnsCount, base)));
+}
+
+// This console visit alone: its own counts, its whole minutes, and its rates.
+void ReplySession(const char*) {
+    std::int32_t seconds = WrapSub(CalendarSeconds(), Monitor.VisitStart);
+    std::int32_t minutes = seconds > 0 ? seconds / 60 : 0;
+    Reply(FormatText("%s \"^1Session: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns in ^7%d "
+                     "^2minutes!^7\"",
+                     ChatPrefix(), Monitor.SessionCaps, Monitor.SessionFcFrags, Monitor.SessionReturns, minutes));
+    Reply(FormatText("%s \"^1Session per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
+                     "Returns!^7\"",
+                     ChatPrefix(), RatePer20Minutes(Monitor.SessionCaps, seconds),
+                     RatePer20Minutes(Monitor.SessionFcFrags, seconds),
+                     RatePer20Minutes(Monitor.SessionReturns, seconds)));
+}
+
+void ReplyCaps(const char*) {
+    Reply(FormatText("%s \"^1Caps: ^7%d\"", ChatPrefix(), Tracker.CapsCount.load()));
+}
+void ReplyFcFrags(const char*) {
+    Reply(FormatText("%s \"^1FC Frags: ^7%d\"", ChatPrefix(), Tracker.FcFragCount.load()));
+}
+void ReplyReturns(const char*) {
+    Reply(FormatText("%s \"^1Returns: ^7%d\"", ChatPrefix(), Tracker.ReturnsCount.load()));
 }
 
 void AnnounceTitle(const char* title) {
-    if (Tracker.ChatPrefix[0] == '\0')
+    const char* prefix = ChatPrefix();
+    if (prefix[0] == '\0')
         return;
     std::string safe = TypeableTitle(title);
-    Reply(FormatText("%s \"%s\"", Tracker.ChatPrefix,
-                     FormatResponse(1, Tracker.ResponseTemplates[kSlotNowPlaying], safe.c_str())));
+    char templ[kTemplateSize + 1];
+    CopyTemplate(kSlotNowPlaying, templ);
+    Reply(FormatText("%s \"%s\"", prefix, FormatResponse(1, templ, safe.c_str())));
 }
 
-// What differs between the two players: their command ids, their pause after a command, their reply
-// when the window is missing.
-struct MediaPlayer {
-    const char* notFound;
-    unsigned play, next, previous, pause, shuffle, repeat, stop;
-    std::uint32_t settleMs;
-};
-
-const MediaPlayer kWinamp = {"%s \"^1Winamp window not found!\"",
-                             kWinampPlay,
-                             kWinampNext,
-                             kWinampPrevious,
-                             kWinampPause,
-                             kWinampToggleShuffle,
-                             kWinampToggleRepeat,
-                             kWinampStop,
-                             kWinampSettleMs};
-const MediaPlayer kWmp = {"%s \"^1WMP window not found!\"",
-                          kWmpPlayPause,
-                          kWmpNext,
-                          kWmpPrevious,
-                          kWmpPlayPause,
-                          kWmpToggleShuffle,
-                          kWmpToggleRepeat,
-                          kWmpStop,
-                          kWmpSettleMs};
-
-// Winamp's title is read even when nothing will be said; the Properties dialog of Windows Media
-// Player is opened only when the title will be said.
-void AnnouncePlaying(bool winamp, WindowHandle player) {
-    if (winamp)
-        AnnounceTitle(WinampNowPlaying(player));
-    else if (Tracker.ChatPrefix[0] != '\0')
-        AnnounceTitle(WmpNowPlaying());
-}
+enum class Media { Play, Search, Current, Pause, Shuffle, Repeat, Next, Previous, Stop };
 
 void RunMedia(Media command, const char* query = "") {
     // Any other mode can come only from a damaged data file: "!winamp" or "!wmp" repairs it.
-    if (Tracker.PlayerMode != 0 && Tracker.PlayerMode != 1)
+    const MediaPlayer* player = MediaPlayerForMode(Tracker.PlayerMode);
+    if (!player)
         return;
-    bool winamp = Tracker.PlayerMode == 0;
-    const MediaPlayer& player = winamp ? kWinamp : kWmp;
-    WindowHandle window = winamp ? FindWinampWindow() : FindWmpWindow();
+    WindowHandle window = player->find();
     if (!window) {
-        Reply(FormatText(player.notFound, Tracker.ChatPrefix));
+        Reply(FormatText(player->notFound, ChatPrefix()));
         return;
     }
     const char* done = nullptr;
     unsigned id = 0;
     switch (command) {
-    case Media::Pause: id = player.pause, done = "%s \"^7Pause Toggled\""; break;
-    case Media::Shuffle: id = player.shuffle, done = "%s \"^7Shuffle Mode Toggled\""; break;
-    case Media::Repeat: id = player.repeat, done = "%s \"^7Repeat Mode Toggled\""; break;
-    case Media::Stop: id = player.stop, done = "%s \"^7Stopped.\""; break;
-    case Media::Play: id = player.play; break;
-    case Media::Next: id = player.next; break;
-    case Media::Previous: id = player.previous; break;
-    case Media::Current: AnnouncePlaying(winamp, window); return;
-    case Media::Search:
-        if (winamp) {
-            AnnounceTitle(WinampJumpTo(window, query));
-        } else {
-            WmpPlaylistSeek(window, query);
-            DeskSleep(kWmpSettleMs);
-            AnnouncePlaying(false, window);
-        }
-        return;
+    case Media::Pause: id = player->pause, done = "%s \"^7Pause Toggled\""; break;
+    case Media::Shuffle: id = player->shuffle, done = "%s \"^7Shuffle Mode Toggled\""; break;
+    case Media::Repeat: id = player->repeat, done = "%s \"^7Repeat Mode Toggled\""; break;
+    case Media::Stop: id = player->stop, done = "%s \"^7Stopped.\""; break;
+    case Media::Play: id = player->play; break;
+    case Media::Next: id = player->next; break;
+    case Media::Previous: id = player->previous; break;
+    case Media::Current: AnnounceTitle(player->nowPlaying(window, Speaking())); return;
+    case Media::Search: AnnounceTitle(player->search(window, query, Speaking())); return;
     }
     SendPlayerCommand(window, id);
     if (done) {
-        Reply(FormatText(done, Tracker.ChatPrefix));
+        Reply(FormatText(done, ChatPrefix()));
         return;
     }
-    DeskSleep(player.settleMs);
-    AnnouncePlaying(winamp, window);
+    DeskSleep(player->settleMs);
+    AnnounceTitle(player->nowPlaying(window, Speaking()));
 }
 
-struct MediaRow {
-    const char* pattern;
-    Media command;
+template <Media command> void Run(const char* query) {
+    RunMedia(command, query);
+}
+void RunTogglePower(const char*) {
+    TogglePower();
+}
+void RunToggleSilent(const char*) {
+    ToggleSilent();
+}
+void RunToggleEcho(const char*) {
+    ToggleEcho();
+}
+void RunWinampMode(const char*) {
+    SetPlayerMode(0);
+}
+void RunWmpMode(const char*) {
+    SetPlayerMode(1);
+}
+
+enum class Gate {
+    Always,   // answered even while Power is off
+    Power,    // Power on; Power off ends the search, since every later row needs it too
+    Speaking, // Power on and not silent
 };
 
-const MediaRow kMediaRowsAfterSearch[] = {
-    {"%s: !current\r", Media::Current}, {"%s: !paus\r", Media::Pause}, {"%s: !shuffle\r", Media::Shuffle},
-    {"%s: !repeat\r", Media::Repeat},   {"%s: !next\r", Media::Next},  {"%s: !prev\r", Media::Previous},
-    {"%s: !stop\r", Media::Stop},
+struct ChatCommand {
+    const char* pattern; // formatted with the player's name
+    Gate gate;
+    // The pattern only starts the line: the byte after it is skipped, and the rest up to the line's
+    // last byte, normally its carriage return, is the handler's text.
+    bool startsLine;
+    void (*run)(const char* text);
 };
 
-// "!play" followed by anything: the byte after "!play" is skipped and the line's last byte, normally
-// its carriage return, becomes the end of the query.
-bool RunSearch(char* line) {
-    const char* prefix = FormatText("%s: !play", Tracker.PlayerName);
-    std::size_t prefixLength = std::strlen(prefix);
+// In the order they are tried; the exact "!play" comes before the "!play <text>" search.
+const ChatCommand kChatCommands[] = {
+    {"%s: !time\r", Gate::Speaking, false, ReplyTime},
+    {"%s: !stats\r", Gate::Speaking, false, ReplyStats},
+    {"%s: !caps\r", Gate::Speaking, false, ReplyCaps},
+    {"%s: !fcfrags\r", Gate::Speaking, false, ReplyFcFrags},
+    {"%s: !returns\r", Gate::Speaking, false, ReplyReturns},
+    {"%s: !session\r", Gate::Speaking, false, ReplySession},
+    {"%s: !power\r", Gate::Always, false, RunTogglePower},
+    {"%s: !silent\r", Gate::Power, false, RunToggleSilent},
+    {"%s: !echo\r", Gate::Power, false, RunToggleEcho},
+    {"%s: !winamp\r", Gate::Power, false, RunWinampMode},
+    {"%s: !wmp\r", Gate::Power, false, RunWmpMode},
+    {"%s: !play\r", Gate::Power, false, Run<Media::Play>},
+    {"%s: !play", Gate::Power, true, Run<Media::Search>},
+    {"%s: !current\r", Gate::Power, false, Run<Media::Current>},
+    {"%s: !paus\r", Gate::Power, false, Run<Media::Pause>},
+    {"%s: !shuffle\r", Gate::Power, false, Run<Media::Shuffle>},
+    {"%s: !repeat\r", Gate::Power, false, Run<Media::Repeat>},
+    {"%s: !next\r", Gate::Power, false, Run<Media::Next>},
+    {"%s: !prev\r", Gate::Power, false, Run<Media::Previous>},
+    {"%s: !stop\r", Gate::Power, false, Run<Media::Stop>},
+};
+
+bool GateOpen(Gate gate) {
+    switch (gate) {
+    case Gate::Always: return true;
+    case Gate::Power: return Tracker.Power != 0;
+    case Gate::Speaking: return Tracker.Power != 0 && Speaking();
+    }
+    return false;
+}
+
+// The text after a starting pattern, or null when the line does not start with it. The line's last
+// byte becomes the text's end.
+const char* StartingText(const char* pattern, char* line) {
+    const char* start = FormatText(pattern, Tracker.PlayerName);
+    std::size_t startLength = std::strlen(start);
     std::size_t lineLength = std::strlen(line);
-    if (lineLength <= prefixLength || std::strncmp(line, prefix, prefixLength) != 0)
-        return false;
+    if (lineLength <= startLength || std::strncmp(line, start, startLength) != 0)
+        return nullptr;
     line[lineLength - 1] = '\0';
-    RunMedia(Media::Search, line + prefixLength + 1);
-    return true;
+    return line + startLength + 1;
 }
 
 } // namespace
@@ -184,50 +218,18 @@ std::string TypeableTitle(const char* title) {
 }
 
 void HandleChatCommand(char* line) {
-    if (Tracker.Power && Tracker.ChatPrefix[0] != '\0') {
-        if (IsCommand("%s: !time\r", line))
-            return ReplyTime();
-        if (IsCommand("%s: !stats\r", line))
-            return ReplyStats();
-        if (IsCommand("%s: !caps\r", line))
-            return Reply(FormatText("%s \"^1Caps: ^7%d\"", Tracker.ChatPrefix, Tracker.CapsCount));
-        if (IsCommand("%s: !fcfrags\r", line))
-            return Reply(FormatText("%s \"^1FC Frags: ^7%d\"", Tracker.ChatPrefix, Tracker.FcFragCount));
-        if (IsCommand("%s: !returns\r", line))
-            return Reply(FormatText("%s \"^1Returns: ^7%d\"", Tracker.ChatPrefix, Tracker.ReturnsCount));
-    }
-    if (IsCommand("%s: !power\r", line))
-        return TogglePower();
-
-    // The main thread may switch Power off at any moment: it is read again before every row.
-    if (!Tracker.Power)
-        return;
-    if (IsCommand("%s: !silent\r", line))
-        return ToggleSilent();
-    if (!Tracker.Power)
-        return;
-    if (IsCommand("%s: !echo\r", line))
-        return ToggleEcho();
-    if (!Tracker.Power)
-        return;
-    if (IsCommand("%s: !winamp\r", line))
-        return SetPlayerMode(0);
-    if (!Tracker.Power)
-        return;
-    if (IsCommand("%s: !wmp\r", line))
-        return SetPlayerMode(1);
-    if (!Tracker.Power)
-        return;
-    if (IsCommand("%s: !play\r", line))
-        return RunMedia(Media::Play);
-    if (!Tracker.Power)
-        return;
-    if (RunSearch(line))
-        return;
-    for (const MediaRow& row : kMediaRowsAfterSearch) {
-        if (!Tracker.Power)
-            return;
-        if (IsCommand(row.pattern, line))
-            return RunMedia(row.command);
+    // The main thread may switch Power at any moment: each row reads it again.
+    for (const ChatCommand& command : kChatCommands) {
+        if (!GateOpen(command.gate)) {
+            if (command.gate == Gate::Power)
+                return;
+            continue;
+        }
+        if (command.startsLine) {
+            if (const char* text = StartingText(command.pattern, line))
+                return command.run(text);
+        } else if (std::strcmp(FormatText(command.pattern, Tracker.PlayerName), line) == 0) {
+            return command.run("");
+        }
     }
 }

@@ -5,9 +5,9 @@
 #include "support/data_file.h"
 #include "support/string_helpers.h"
 #include "support/text_pool.h"
-#include "ui/resource.h"
+#include "support/window_ids.h"
 
-MonitorValues Monitor = {-1, 0, false, ""};
+MonitorValues Monitor = {-1, 0, false, "", 0, 0, 0};
 
 namespace {
 
@@ -29,19 +29,30 @@ std::int32_t CalendarSeconds() {
 
 } // namespace
 
+void ResetMonitorValues() {
+    Monitor.LastSeenIndex = -1;
+    Monitor.VisitStart = 0;
+    Monitor.GreetPending = false;
+    std::memset(Monitor.JoinerName, 0, sizeof Monitor.JoinerName);
+    Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
+}
+
 void MonitorStart() {
     Tracker.PlayerName[0] = '\0';
     Monitor.GreetPending = false;
     LoadStats();
     // Only the start of an empty slot is written: the rest keeps its old bytes.
+    char templates[kTemplateCount][kTemplateSize];
+    CopyTemplates(templates);
     for (const DefaultTemplate& d : kDefaultTemplates) {
-        if (Tracker.ResponseTemplates[d.slot][0] == '\0')
-            std::memcpy(Tracker.ResponseTemplates[d.slot], d.text, std::strlen(d.text) + 1);
+        if (templates[d.slot][0] == '\0')
+            std::memcpy(templates[d.slot], d.text, std::strlen(d.text) + 1);
     }
+    ReplaceTemplates(templates);
     SyncSwitchIndicators();
-    DeskSetLabelText(Tracker.MainWindow, IDC_FCFRAGS, FormatText("Num FC Frags:\n%d", Tracker.FcFragCount));
-    DeskSetLabelText(Tracker.MainWindow, IDC_CAPS, FormatText("Num Caps:\n%d", Tracker.CapsCount));
-    DeskSetLabelText(Tracker.MainWindow, IDC_RETURNS, FormatText("Num Returns:\n%d", Tracker.ReturnsCount));
+    DeskSetLabelText(Tracker.MainWindow, IDC_FCFRAGS, FormatText("Num FC Frags:\n%d", Tracker.FcFragCount.load()));
+    DeskSetLabelText(Tracker.MainWindow, IDC_CAPS, FormatText("Num Caps:\n%d", Tracker.CapsCount.load()));
+    DeskSetLabelText(Tracker.MainWindow, IDC_RETURNS, FormatText("Num Returns:\n%d", Tracker.ReturnsCount.load()));
 }
 
 bool MonitorSearchStep() {
@@ -59,21 +70,23 @@ void MonitorAttach() {
     Tracker.LogControl = child;
 
     // What the log holds already is history: only remember where it ends.
-    char* text = ReadConsoleLog();
-    Monitor.LastSeenIndex = CheckTerminated(text, Tracker.ClaimedSize) - 1;
+    std::int32_t size = 0;
+    char* text = ReadConsoleLog(&size);
+    Monitor.LastSeenIndex = CheckTerminated(text, size) - 1;
     std::free(text);
     DeskSleep(1000);
     Monitor.VisitStart = CalendarSeconds();
+    Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
 }
 
-char* ReadConsoleLog() {
+char* ReadConsoleLog(std::int32_t* size) {
+    *size = 0;
     if (!DeskIsWindow(Tracker.MainWindow))
         return nullptr;
     std::intptr_t length = DeskSendMessage(Tracker.LogControl, kWmGetTextLength, 0, 0);
     // An edit control never holds 2 GB; a length outside that is a broken answer, read as no text.
     if (length < 0 || length >= INT32_MAX)
         length = 0;
-    Tracker.LogLength = static_cast<std::int32_t>(length);
     char* buffer = static_cast<char*>(std::calloc(static_cast<std::size_t>(length) + 1, 1));
     if (!buffer)
         return nullptr;
@@ -83,12 +96,12 @@ char* ReadConsoleLog() {
     if (copied < 0 || copied > length)
         copied = copied < 0 ? 0 : length;
     buffer[copied] = '\0';
-    Tracker.ClaimedSize = static_cast<std::int32_t>(copied) + 1;
+    *size = static_cast<std::int32_t>(copied) + 1;
     return buffer;
 }
 
-void ForEachChunkLine(char* chunk, bool includeFirst, void (*handle)(char* line)) {
-    std::int32_t length = CheckTerminated(chunk, Tracker.ChunkLimit);
+void ForEachChunkLine(char* chunk, std::int32_t size, bool includeFirst, void (*handle)(char* line)) {
+    std::int32_t length = CheckTerminated(chunk, size);
     // A line feed in the last position ends the last line; it starts no new one.
     std::int32_t start = 0;
     std::int32_t lineNumber = 0;
@@ -115,25 +128,16 @@ void ForEachChunkLine(char* chunk, bool includeFirst, void (*handle)(char* line)
 
 void MonitorPoll() {
     DeskShowWindow(Tracker.ConsoleWindow, kSwShow);
-    char* text = ReadConsoleLog();
-    std::int32_t current = CheckTerminated(text, Tracker.ClaimedSize) - 1;
-    char* chunk = nullptr;
+    std::int32_t size = 0;
+    char* text = ReadConsoleLog(&size);
+    std::int32_t current = CheckTerminated(text, size) - 1;
     // When nothing of the text was seen before (no text last time, or the console replaced its
     // whole log), its first line is as new as the rest.
     bool allNew = Monitor.LastSeenIndex == -1 || current < Monitor.LastSeenIndex;
-    if (text) {
-        if (current < Monitor.LastSeenIndex) {
-            chunk = text;
-            Tracker.ChunkLimit = Tracker.ClaimedSize;
-        } else {
-            std::int32_t start = Monitor.LastSeenIndex == -1 ? 0 : Monitor.LastSeenIndex;
-            chunk = text + start;
-            Tracker.ChunkLimit = Tracker.ClaimedSize - start;
-        }
-    }
+    std::int32_t start = allNew ? 0 : Monitor.LastSeenIndex;
     Monitor.LastSeenIndex = current;
-    if (chunk)
-        ForEachChunkLine(chunk, allNew, HandleConsoleLine);
+    if (text)
+        ForEachChunkLine(text + start, size - start, allNew, HandleConsoleLine);
     std::free(text);
     DeskSleep(1000);
 }

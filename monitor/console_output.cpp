@@ -3,21 +3,21 @@
 
 #include "monitor/monitor.h"
 #include "support/text_pool.h"
-#include "ui/resource.h"
+#include "support/window_ids.h"
 
 namespace {
 
-void SetPrefixFromEcho() {
-    std::strcpy(Tracker.ChatPrefix, Tracker.Echo ? "echo" : "say");
-}
-
-std::int32_t Toggled(std::int32_t flag) {
-    return flag == 0 ? 1 : 0;
+// 1 for an old 0 and 0 for anything else, in one step even when both threads toggle at once.
+std::int32_t Toggle(SharedInt& flag) {
+    std::int32_t old = flag.load();
+    while (!flag.compare_exchange_weak(old, old == 0 ? 1 : 0)) {
+    }
+    return old == 0 ? 1 : 0;
 }
 
 // The prefix is copied into the line at this very moment.
 void Announce(const char* format) {
-    SendToConsole(FormatText(format, Tracker.ChatPrefix));
+    SendToConsole(FormatText(format, ChatPrefix()));
 }
 
 void MarkCheck(unsigned id, std::int32_t flag) {
@@ -42,27 +42,26 @@ std::intptr_t SendToConsole(const char* text) {
 }
 
 void TogglePower() {
-    Tracker.Power = Toggled(Tracker.Power);
-    SendToConsole(Tracker.Power ? "say \"^7Quorvex^3 Activated.\"" : "say \"^7Quorvex^3 Deactivated.\"");
+    std::int32_t power = Toggle(Tracker.Power);
+    SendToConsole(power ? "say \"^7Quorvex^3 Activated.\"" : "say \"^7Quorvex^3 Deactivated.\"");
     MarkCheck(IDM_POWER, Tracker.Power);
 }
 
 void ToggleSilent() {
-    Tracker.Silent = Toggled(Tracker.Silent);
-    if (Tracker.Silent) {
+    if (Toggle(Tracker.Silent)) {
         Announce("%s \"^1Silence^7 Mode^3 Activated.\"");
-        Tracker.ChatPrefix[0] = '\0';
+        SilenceChatPrefix();
     } else {
-        SetPrefixFromEcho();
+        SetChatPrefixFromEcho();
         Announce("%s \"^1Silence^7 Mode^3 Deactivated.\"");
     }
     MarkCheck(IDM_SILENT, Tracker.Silent);
 }
 
 void ToggleEcho() {
-    Tracker.Echo = Toggled(Tracker.Echo);
-    SetPrefixFromEcho();
-    Announce(Tracker.Echo ? "%s \"^1Echo^7 Mode^3 Activated.\"" : "%s \"^1Echo^7 Mode^3 Deactivated.\"");
+    std::int32_t echo = Toggle(Tracker.Echo);
+    SetChatPrefixFromEcho();
+    Announce(echo ? "%s \"^1Echo^7 Mode^3 Activated.\"" : "%s \"^1Echo^7 Mode^3 Deactivated.\"");
     MarkCheck(IDM_ECHO, Tracker.Echo);
 }
 
@@ -76,6 +75,6 @@ void SyncSwitchIndicators() {
     MarkCheck(IDM_SILENT, Tracker.Silent);
     MarkCheck(IDM_POWER, Tracker.Power);
     MarkCheck(IDM_ECHO, Tracker.Echo);
-    SetPrefixFromEcho();
+    SetChatPrefixFromEcho();
     MarkPlayerMode();
 }

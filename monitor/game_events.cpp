@@ -2,29 +2,30 @@
 
 #include "monitor/monitor.h"
 #include "support/text_pool.h"
-#include "ui/resource.h"
+#include "support/window_ids.h"
 
 namespace {
 
 struct CountedEvent {
     const char* pattern;
-    std::int32_t TrackerState::*counter;
+    SharedInt TrackerState::*counter;
+    std::int32_t MonitorValues::*session;
     int slot;
     int labelId;
     const char* labelText;
 };
 
 const CountedEvent CountedEvents[] = {
-    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS,
+    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, &MonitorValues::SessionFcFrags, kSlotFcFrags, IDC_FCFRAGS,
      "Num FC Frags:\n%d"},
-    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, kSlotFcFrags, IDC_FCFRAGS,
+    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, &MonitorValues::SessionFcFrags, kSlotFcFrags, IDC_FCFRAGS,
      "Num FC Frags:\n%d"},
-    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS,
+    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, &MonitorValues::SessionReturns, kSlotReturns, IDC_RETURNS,
      "Num Returns:\n%d"},
-    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, kSlotReturns, IDC_RETURNS,
+    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, &MonitorValues::SessionReturns, kSlotReturns, IDC_RETURNS,
      "Num Returns:\n%d"},
-    {"%s captured the RED flag!\r", &TrackerState::CapsCount, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
-    {"%s captured the BLUE flag!\r", &TrackerState::CapsCount, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
+    {"%s captured the RED flag!\r", &TrackerState::CapsCount, &MonitorValues::SessionCaps, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
+    {"%s captured the BLUE flag!\r", &TrackerState::CapsCount, &MonitorValues::SessionCaps, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
 };
 
 const char kEntrySuffix[] = " entered the game\r";
@@ -47,7 +48,7 @@ void ShowPlayerName() {
 
 void Greet() {
     SendToConsole(
-        FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", Tracker.ChatPrefix, kProgramTitle));
+        FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", ChatPrefix(), kProgramTitle));
 }
 
 } // namespace
@@ -58,11 +59,16 @@ bool TrackGameEvent(const char* line) {
     for (const CountedEvent& event : CountedEvents) {
         if (std::strcmp(FormatText(event.pattern, Tracker.PlayerName), line) != 0)
             continue;
-        std::int32_t& counter = Tracker.*event.counter;
-        counter = WrapAdd(counter, 1);
-        if (Tracker.ChatPrefix[0] != '\0') {
-            const char* filled = FormatResponse(0, Tracker.ResponseTemplates[event.slot], counter);
-            SendToConsole(FormatText("%s \"%s\"", Tracker.ChatPrefix, filled));
+        // Signed atomics wrap as two's complement.
+        std::int32_t counter = WrapAdd((Tracker.*event.counter).fetch_add(1), 1);
+        std::int32_t& session = Monitor.*event.session;
+        session = WrapAdd(session, 1);
+        const char* prefix = ChatPrefix();
+        if (prefix[0] != '\0') {
+            char templ[kTemplateSize + 1];
+            CopyTemplate(event.slot, templ);
+            const char* filled = FormatResponse(0, templ, counter);
+            SendToConsole(FormatText("%s \"%s\"", prefix, filled));
         }
         DeskSetLabelText(Tracker.MainWindow, event.labelId, FormatText(event.labelText, counter));
         return true;
@@ -90,8 +96,7 @@ bool TrackPlayerName(const char* line) {
         StoreName(Tracker.PlayerName, name,
                   quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
         ShowPlayerName();
-        if (Monitor.GreetPending && std::strcmp(Monitor.JoinerName, Tracker.PlayerName) == 0 &&
-            Tracker.ChatPrefix[0] != '\0') {
+        if (Monitor.GreetPending && std::strcmp(Monitor.JoinerName, Tracker.PlayerName) == 0 && Speaking()) {
             Greet();
             Monitor.GreetPending = false;
         }
@@ -109,7 +114,7 @@ bool TrackPlayerName(const char* line) {
 }
 
 bool GreetOwnEntry(const char* line) {
-    if (!Tracker.Power || Tracker.ChatPrefix[0] == '\0')
+    if (!Tracker.Power || !Speaking())
         return false;
     if (std::strcmp(line, FormatText("%s entered the game\r", Tracker.PlayerName)) != 0)
         return false;

@@ -2,6 +2,7 @@
 // companion does with the lines (events, the player's name, replies, switches).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -13,12 +14,20 @@ constexpr const char* kConsoleClass = "JAMP WinConsole";
 // Values of the monitor thread, kept for the thread's whole life (not reset between visits).
 struct MonitorValues {
     std::int32_t LastSeenIndex; // last character index seen by the previous read; -1 for no text
-    std::int32_t VisitStart;    // calendar seconds when the current console visit began
-    bool GreetPending;          // a name query was typed for an entry and the greeting is owed
+    // Calendar seconds when the current console visit began; the main thread reads it at exit.
+    std::atomic<std::int32_t> VisitStart;
+    bool GreetPending; // a name query was typed for an entry and the greeting is owed
     char JoinerName[kPlayerNameSize];
+    // The own events counted since the console of this visit was found.
+    std::int32_t SessionCaps;
+    std::int32_t SessionFcFrags;
+    std::int32_t SessionReturns;
 };
 
 extern MonitorValues Monitor;
+
+// Back to the values of a thread that has not started.
+void ResetMonitorValues();
 
 // The thread: start-up, then visits for ever. Never returns.
 std::uint32_t MonitorThread(void* parameter);
@@ -30,13 +39,14 @@ void MonitorAttach();     // controls found, first read remembered, one second, 
 void MonitorPoll();       // one read, its new lines handled, one second
 void MonitorDetach();     // the visit's seconds added and saved, handle and name cleared
 
-// The whole log text in a new zeroed heap buffer the caller frees; null without text.
-char* ReadConsoleLog();
+// The whole log text in a new zeroed heap buffer the caller frees, and in `size` the bytes it
+// holds with its terminator; null (and size 0) without text.
+char* ReadConsoleLog(std::int32_t* size);
 
-// Splits a chunk into lines in one pass: lines 1 to the count of line feeds before its last
-// character, as GetLine gives them, and line 0 too when includeFirst. Each line is handed to
-// `handle` in a heap copy that is freed after the call. The chunk's claimed size is ChunkLimit.
-void ForEachChunkLine(char* chunk, bool includeFirst, void (*handle)(char* line));
+// Splits a chunk of `size` bytes (its terminator included) into lines in one pass: lines 1 to the
+// count of line feeds before its last character, as GetLine gives them, and line 0 too when
+// includeFirst. Each line is handed to `handle` in a heap copy that is freed after the call.
+void ForEachChunkLine(char* chunk, std::int32_t size, bool includeFirst, void (*handle)(char* line));
 
 void HandleConsoleLine(char* line);
 

@@ -5,14 +5,17 @@
 
 #include "platform/desktop.h"
 
-// Where the poll for a dialog pauses kDialogPollPauseMs.
+// Where the poll for a dialog pauses kDialogPollPauseMs; it never looks again without a pause, so a
+// dialog that never comes costs its time limit but not a core.
 enum class DialogPoll {
-    NoPause,         // look again at once
     BeforeEveryLook, // pause before each look, the first included
     BetweenLooks,    // first look at once, pause before each further one
 };
 
 constexpr std::uint32_t kDialogPollPauseMs = 10;
+
+// How the wait for Winamp's "Jump to file" dialog looks.
+constexpr DialogPoll kWinampDialogPoll = DialogPoll::BetweenLooks;
 
 // The first dialog (class "#32770") with this title that belongs to the process; 0 when none does.
 // Dialogs of other programs with the same title are passed over.

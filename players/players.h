@@ -66,3 +66,21 @@ const char* WmpPropertiesTitle();
 // null counts as empty) by sending previous or next commands to the player's main window. Sends
 // nothing when the entry now playing or a match is not found.
 void WmpPlaylistSeek(WindowHandle player, const char* query);
+
+// What differs between the two players, for the chat commands that drive them.
+struct MediaPlayer {
+    const char* notFound; // the reply when its window is missing; "%s" takes the chat prefix
+    unsigned play, next, previous, pause, shuffle, repeat, stop;
+    std::uint32_t settleMs; // after play, next and previous, before the title is read
+    WindowHandle (*find)();
+    // The song now playing. A player whose title costs a dialog reads nothing unless it is to be said.
+    const char* (*nowPlaying)(WindowHandle player, bool willSay);
+    // Plays the first entry containing the query, waits for it, and returns what plays then.
+    const char* (*search)(WindowHandle player, const char* query, bool willSay);
+};
+
+extern const MediaPlayer kWinampPlayer;
+extern const MediaPlayer kWmpPlayer;
+
+// The player of a mode (0 Winamp, 1 Windows Media Player); null for any other mode.
+const MediaPlayer* MediaPlayerForMode(std::int32_t mode);

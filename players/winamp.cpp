@@ -70,7 +70,7 @@ const char* WinampNowPlaying(WindowHandle winamp) {
 const char* WinampJumpTo(WindowHandle winamp, const char* query) {
     SendPlayerCommand(winamp, kWinampJumpToFile);
     WindowHandle dialog =
-        WaitForPlayerDialog(kJumpToFileTitle, DeskGetWindowProcessId(winamp), DialogPoll::NoPause);
+        WaitForPlayerDialog(kJumpToFileTitle, DeskGetWindowProcessId(winamp), kWinampDialogPoll);
     if (dialog) {
         DeskShowWindow(dialog, kSwHide);
         WindowHandle edit = DeskGetWindow(dialog, kGwChild);

@@ -18,8 +18,8 @@ constexpr std::size_t kStoredLimit = 2 * kRecordSize + 2;
 
 std::mutex saveLock;
 
-std::int32_t* IntegerField(std::size_t index) {
-    std::int32_t* fields[kIntegerCount] = {
+SharedInt* IntegerField(std::size_t index) {
+    SharedInt* fields[kIntegerCount] = {
         &Tracker.CapsCount, &Tracker.FcFragCount, &Tracker.ReturnsCount, &Tracker.Power,
         &Tracker.Silent,    &Tracker.Echo,        &Tracker.PlayerMode,   &Tracker.TotalSeconds,
     };
@@ -60,27 +60,33 @@ void LoadStats() {
     // Each field takes what the file still has: a field cut short gets only its low bytes replaced.
     std::size_t offset = 0;
     for (std::size_t f = 0; f < kIntegerCount && offset < n; ++f) {
-        std::int32_t* field = IntegerField(f);
-        std::uint32_t value = static_cast<std::uint32_t>(*field);
+        SharedInt* field = IntegerField(f);
+        std::uint32_t value = static_cast<std::uint32_t>(field->load());
         for (std::size_t b = 0; b < 4 && offset < n; ++b, ++offset) {
             value &= ~(0xFFu << (8 * b));
             value |= static_cast<std::uint32_t>(record[offset]) << (8 * b);
         }
         *field = static_cast<std::int32_t>(value);
     }
-    if (offset < n)
-        std::memcpy(Tracker.ResponseTemplates, record + offset, n - offset);
+    if (offset < n) {
+        char templates[kTemplateCount][kTemplateSize];
+        CopyTemplates(templates);
+        std::memcpy(templates, record + offset, n - offset);
+        ReplaceTemplates(templates);
+    }
 }
 
 void SaveStats() {
     std::lock_guard<std::mutex> guard(saveLock);
     unsigned char record[kRecordSize];
     for (std::size_t f = 0; f < kIntegerCount; ++f) {
-        std::uint32_t value = static_cast<std::uint32_t>(*IntegerField(f));
+        std::uint32_t value = static_cast<std::uint32_t>(IntegerField(f)->load());
         for (std::size_t b = 0; b < 4; ++b)
             record[f * 4 + b] = static_cast<unsigned char>(value >> (8 * b));
     }
-    std::memcpy(record + kIntegerCount * 4, Tracker.ResponseTemplates, kTemplateBytes);
+    char templates[kTemplateCount][kTemplateSize];
+    CopyTemplates(templates);
+    std::memcpy(record + kIntegerCount * 4, templates, kTemplateBytes);
 
     static unsigned char stored[2 * kRecordSize];
     std::size_t size = EncodeStoredForm(record, sizeof record, stored);

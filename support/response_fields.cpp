@@ -4,41 +4,24 @@
 
 #include "support/data_file.h"
 #include "support/tracker_state.h"
-#include "ui/resource.h"
 
-namespace {
-
-struct ResponseField {
-    int editId;
-    int slot;
-};
-
-// The fields show caps first, the slots keep FC frags first.
-const ResponseField kResponseFields[] = {
-    {IDC_CAPS_EDIT, kSlotCaps},
-    {IDC_FCFRAGS_EDIT, kSlotFcFrags},
-    {IDC_RETURNS_EDIT, kSlotReturns},
-    {IDC_NOWPLAYING_EDIT, kSlotNowPlaying},
-};
-
-} // namespace
-
-void ShowResponseFields(WindowHandle dialog) {
-    for (const ResponseField& field : kResponseFields) {
-        const char* slot = Tracker.ResponseTemplates[field.slot];
+void ShowResponseFields(WindowHandle dialog, const ResponseField* fields, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
         char text[kTemplateSize + 1];
-        std::size_t length = strnlen(slot, kTemplateSize);
-        std::memcpy(text, slot, length);
-        text[length] = '\0';
-        DeskSendMessage(DeskGetDlgItem(dialog, field.editId), kWmSetText, 0,
+        CopyTemplate(fields[i].slot, text);
+        DeskSendMessage(DeskGetDlgItem(dialog, fields[i].editId), kWmSetText, 0,
                         reinterpret_cast<std::intptr_t>(text));
     }
 }
 
-void StoreResponseFields(WindowHandle dialog) {
-    for (const ResponseField& field : kResponseFields) {
-        DeskSendMessage(DeskGetDlgItem(dialog, field.editId), kWmGetText, kResponseFieldRead,
-                        reinterpret_cast<std::intptr_t>(Tracker.ResponseTemplates[field.slot]));
+void StoreResponseFields(WindowHandle dialog, const ResponseField* fields, std::size_t count) {
+    // Read into a copy, so the monitor never fills a template that is half written.
+    char templates[kTemplateCount][kTemplateSize];
+    CopyTemplates(templates);
+    for (std::size_t i = 0; i < count; ++i) {
+        DeskSendMessage(DeskGetDlgItem(dialog, fields[i].editId), kWmGetText, kResponseFieldRead,
+                        reinterpret_cast<std::intptr_t>(templates[fields[i].slot]));
     }
+    ReplaceTemplates(templates);
     SaveStats();
 }

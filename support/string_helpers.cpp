@@ -21,8 +21,8 @@ std::int32_t CheckTerminated(char* buffer, std::int32_t claimedSize) {
     return 0;
 }
 
-std::int32_t CountOccurrences(char needle, char* haystack) {
-    std::int32_t length = CheckTerminated(haystack, Tracker.ChunkLimit);
+std::int32_t CountOccurrences(char needle, char* haystack, std::int32_t size) {
+    std::int32_t length = CheckTerminated(haystack, size);
     std::int32_t count = 0;
     for (std::int32_t k = 0; k < length - 1; ++k) {
         if (haystack[k] == needle)
@@ -31,8 +31,8 @@ std::int32_t CountOccurrences(char needle, char* haystack) {
     return count;
 }
 
-char* GetLine(char* text, std::int32_t n) {
-    std::int32_t length = CheckTerminated(text, Tracker.ChunkLimit);
+char* GetLine(char* text, std::int32_t size, std::int32_t n) {
+    std::int32_t length = CheckTerminated(text, size);
     char* line = static_cast<char*>(std::calloc(static_cast<std::size_t>(length) + 1, 1));
     if (!line)
         return nullptr;

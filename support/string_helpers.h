@@ -8,12 +8,12 @@
 // companion's one message box and counts as length 0.
 std::int32_t CheckTerminated(char* buffer, std::int32_t claimedSize);
 
-// Occurrences of needle in haystack (claimed size Tracker.ChunkLimit), its last character excepted.
-std::int32_t CountOccurrences(char needle, char* haystack);
+// Occurrences of needle in haystack (of claimed size `size`), its last character excepted.
+std::int32_t CountOccurrences(char needle, char* haystack, std::int32_t size);
 
-// Line n (from 0) of text (claimed size Tracker.ChunkLimit): line feeds dropped, everything else
-// kept. A new heap text the caller frees with free(); null only when memory runs out.
-char* GetLine(char* text, std::int32_t n);
+// Line n (from 0) of text (of claimed size `size`): line feeds dropped, everything else kept. A new
+// heap text the caller frees with free(); null only when memory runs out.
+char* GetLine(char* text, std::int32_t size, std::int32_t n);
 
 // Offset of the first match of needle in haystack, folding only a to z; -1 when there is none.
 std::int32_t FindNoCase(const char* haystack, const char* needle);

@@ -1,14 +1,58 @@
 #include "support/tracker_state.h"
 
 #include <cstring>
+#include <mutex>
 
-TrackerState Tracker = {
-    0, 0, 0, 1, 0, 0, 1, 0, {}, "say", "", 0, 0, 0, 0, 0, 0, 0,
-};
+namespace {
+
+const char kSay[] = "say";
+const char kEcho[] = "echo";
+const char kSilent[] = "";
+
+std::mutex templateLock;
+
+} // namespace
+
+TrackerState Tracker = {0, 0, 0, 1, 0, 0, 1, 0, {}, kSay, "", 0, 0, 0, 0};
 
 void ResetTrackerState() {
-    std::memset(&Tracker, 0, sizeof Tracker);
+    for (SharedInt* field : {&Tracker.CapsCount, &Tracker.FcFragCount, &Tracker.ReturnsCount, &Tracker.Silent,
+                             &Tracker.Echo, &Tracker.TotalSeconds})
+        field->store(0);
     Tracker.Power = 1;
     Tracker.PlayerMode = 1;
-    std::strcpy(Tracker.ChatPrefix, "say");
+    {
+        std::lock_guard<std::mutex> guard(templateLock);
+        std::memset(Tracker.ResponseTemplates, 0, sizeof Tracker.ResponseTemplates);
+    }
+    Tracker.ChatPrefix = kSay;
+    std::memset(Tracker.PlayerName, 0, sizeof Tracker.PlayerName);
+    Tracker.MainWindow = 0;
+    Tracker.ConsoleWindow = 0;
+    Tracker.ConsoleInput = 0;
+    Tracker.LogControl = 0;
+}
+
+void SetChatPrefixFromEcho() {
+    Tracker.ChatPrefix = Tracker.Echo ? kEcho : kSay;
+}
+
+void SilenceChatPrefix() {
+    Tracker.ChatPrefix = kSilent;
+}
+
+void CopyTemplate(int slot, char (&out)[kTemplateSize + 1]) {
+    std::lock_guard<std::mutex> guard(templateLock);
+    std::memcpy(out, Tracker.ResponseTemplates[slot], kTemplateSize);
+    out[kTemplateSize] = '\0';
+}
+
+void CopyTemplates(char (&out)[kTemplateCount][kTemplateSize]) {
+    std::lock_guard<std::mutex> guard(templateLock);
+    std::memcpy(out, Tracker.ResponseTemplates, sizeof out);
+}
+
+void ReplaceTemplates(const char (&from)[kTemplateCount][kTemplateSize]) {
+    std::lock_guard<std::mutex> guard(templateLock);
+    std::memcpy(Tracker.ResponseTemplates, from, sizeof Tracker.ResponseTemplates);
 }

@@ -1,6 +1,13 @@
 // The one process-wide state record, shared by the main thread and the monitor thread.
+//
+// Every field that both threads touch is atomic: the switches (menu on the main thread, chat commands
+// on the monitor thread), the counters and playing time (saved from either thread), and the console
+// window (the main thread asks whether a visit is going on). The templates are text that the dialog
+// writes while the monitor may fill one: they are copied under one small lock. The rest belongs to
+// the monitor thread alone.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/desktop.h"
@@ -8,37 +15,53 @@
 constexpr int kTemplateCount = 4;
 constexpr int kTemplateSize = 512;
 constexpr int kPlayerNameSize = 256;
-constexpr int kChatPrefixSize = 5;
 
 // Slots of ResponseTemplates, in their stored order.
 enum TemplateSlot { kSlotFcFrags = 0, kSlotCaps = 1, kSlotReturns = 2, kSlotNowPlaying = 3 };
 
+typedef std::atomic<std::int32_t> SharedInt;
+
 struct TrackerState {
     // Persisted, in the data file's order.
-    std::int32_t CapsCount;
-    std::int32_t FcFragCount;
-    std::int32_t ReturnsCount;
-    std::int32_t Power;
-    std::int32_t Silent;
-    std::int32_t Echo;
-    std::int32_t PlayerMode; // 0 Winamp, 1 Windows Media Player
-    std::int32_t TotalSeconds;
+    SharedInt CapsCount;
+    SharedInt FcFragCount;
+    SharedInt ReturnsCount;
+    SharedInt Power;
+    SharedInt Silent;
+    SharedInt Echo;
+    SharedInt PlayerMode; // 0 Winamp, 1 Windows Media Player
+    SharedInt TotalSeconds;
     // A slot loaded from the file may hold no terminator: every use stops at kTemplateSize bytes.
+    // Read and written on both threads only through the functions below.
     char ResponseTemplates[kTemplateCount][kTemplateSize];
 
-    // Run time.
-    char ChatPrefix[kChatPrefixSize]; // "say", "echo" or empty
-    char PlayerName[kPlayerNameSize]; // empty while unknown
-    WindowHandle MainWindow;
-    WindowHandle ConsoleWindow;
+    // Run time. The prefix always points at one of the three texts "say", "echo" and "".
+    std::atomic<const char*> ChatPrefix;
+    char PlayerName[kPlayerNameSize]; // empty while unknown; the monitor thread's own
+    WindowHandle MainWindow;          // set before the monitor thread starts
+    std::atomic<WindowHandle> ConsoleWindow;
     WindowHandle ConsoleInput;
     WindowHandle LogControl;
-    std::int32_t LogLength;
-    std::int32_t ClaimedSize;
-    std::int32_t ChunkLimit;
 };
 
 extern TrackerState Tracker;
 
 // Puts the record back to the values of a freshly started process.
 void ResetTrackerState();
+
+// The text every reply starts with: "say", "echo", or "" while silent.
+inline const char* ChatPrefix() {
+    return Tracker.ChatPrefix.load();
+}
+inline bool Speaking() {
+    return ChatPrefix()[0] != '\0';
+}
+// Sets the prefix from the Echo switch: "echo" or "say".
+void SetChatPrefixFromEcho();
+void SilenceChatPrefix();
+
+// The template slots under their lock: a copy of one slot (its 512 bytes and a terminator after
+// them), all four slots at once as stored, or all four replaced.
+void CopyTemplate(int slot, char (&out)[kTemplateSize + 1]);
+void CopyTemplates(char (&out)[kTemplateCount][kTemplateSize]);
+void ReplaceTemplates(const char (&from)[kTemplateCount][kTemplateSize]);

@@ -1,16 +1,13 @@
-// Resource and control ids, shared by the resource script and the code. Plain numbers only, so
-// the resource compiler and the portable rooms can both include it.
+// Resource and control ids, shared by the resource script and the window code. Plain numbers only,
+// so the resource compiler can include it.
 #pragma once
+
+#include "support/window_ids.h"
 
 // Menus
 #define IDR_MAINMENU 101
 #define IDM_EXIT 9001
 #define IDM_RESPONSE_STRINGS 9002
-#define IDM_POWER 9003
-#define IDM_SILENT 9004
-#define IDM_ECHO 9005
-#define IDM_WINAMP 9006
-#define IDM_WMP 9007
 
 // Icons, bitmaps and the manifest
 #define IDI_QUORVEX 201
@@ -31,8 +28,4 @@
 
 // Controls of the main window
 #define IDC_PICTURE 40001
-#define IDC_CAPS 40002
-#define IDC_FCFRAGS 40003
-#define IDC_RETURNS 40004
-#define IDC_PLAYERNAME 40005
 #define IDC_STATUSBAR 40006

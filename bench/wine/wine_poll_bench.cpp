@@ -37,12 +37,13 @@ int main(int argc, char** argv) {
     Tracker.MainWindow = reinterpret_cast<WindowHandle>(main);
     Tracker.ConsoleWindow = reinterpret_cast<WindowHandle>(console);
     std::strcpy(Tracker.PlayerName, "Rex");
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     MonitorAttach(); // finds the log, reads it once, waits its second
 
     if (argc > 2 && std::strcmp(argv[1], "--reads") == 0) {
         for (int i = std::atoi(argv[2]); i > 0; --i) {
-            std::free(ReadConsoleLog());
+            std::int32_t size = 0;
+            std::free(ReadConsoleLog(&size));
             Sleep(1000);
         }
         DestroyWindow(main);
@@ -54,16 +55,16 @@ int main(int argc, char** argv) {
     std::int32_t length = 0;
     for (int i = 0; i < polls; ++i) {
         double t0 = Now();
-        char* text = ReadConsoleLog();
-        length = CheckTerminated(text, Tracker.ClaimedSize);
+        std::int32_t size = 0;
+        char* text = ReadConsoleLog(&size);
+        length = CheckTerminated(text, size);
         double t1 = Now();
         // The last newLines lines are new: the chunk starts at the line feed before them.
         std::int32_t start = length - 1;
         for (int seen = 0; start > 0; --start)
             if (text[start] == '\n' && ++seen == newLines + 1)
                 break;
-        Tracker.ChunkLimit = Tracker.ClaimedSize - start;
-        ForEachChunkLine(text + start, false, HandleConsoleLine);
+        ForEachChunkLine(text + start, size - start, false, HandleConsoleLine);
         std::free(text);
         double t2 = Now();
         readSeconds += t1 - t0;

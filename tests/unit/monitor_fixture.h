@@ -25,7 +25,7 @@ class MonitorFixture : public ::testing::Test {
         fake::Reset();
         ResetFormatPools();
         ResetTrackerState();
-        Monitor = MonitorValues{-1, 0, false, ""};
+        ResetMonitorValues();
         main = fake::AddWindow("WindowsApp", kProgramTitle);
         for (int id = IDC_PICTURE; id <= IDC_STATUSBAR; ++id)
             fake::AddWindow(id == IDC_STATUSBAR ? "msctls_statusbar32" : "STATIC", "", main, id);

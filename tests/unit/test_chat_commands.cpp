@@ -261,7 +261,7 @@ TEST_F(ChatCommandsTest, SwitchRowsDoWhatTheMenuDoes) {
 TEST_F(ChatCommandsTest, SilentSkipsTheFirstRowsButNotThePlayerReplies) {
     StartWinamp();
     Tracker.PlayerMode = 0;
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     Chat("!stats");
     Chat("!caps");
     Chat("!time");
@@ -370,7 +370,7 @@ TEST_F(ChatCommandsTest, WmpCommandsSendTheirIdsWaitAndAnnounce) {
 
 TEST_F(ChatCommandsTest, WmpWithAnEmptyPrefixNeverOpensTheDialog) {
     StartWmp();
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     for (const char* chat : {"!play", "!next", "!prev", "!current"})
         Chat(chat);
     EXPECT_EQ(CommandsTo(wmp), (std::vector<std::uintptr_t>{18808, 84347, 18810}));
@@ -381,7 +381,7 @@ TEST_F(ChatCommandsTest, MissingPlayersAndAnUnknownMode) {
     Chat("!play");
     Tracker.PlayerMode = 0;
     Chat("!next");
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     Chat("!stop");
     EXPECT_EQ(typed, (std::vector<std::string>{"say \"^1WMP window not found!\"",
                                                "say \"^1Winamp window not found!\"",

@@ -17,8 +17,7 @@ void RecordLine(char* line) {
 std::vector<std::string> SplitLines(const std::string& chunk, bool includeFirst) {
     seenLines.clear();
     std::string copy = chunk;
-    Tracker.ChunkLimit = static_cast<std::int32_t>(chunk.size()) + 1;
-    ForEachChunkLine(&copy[0], includeFirst, RecordLine);
+    ForEachChunkLine(&copy[0], static_cast<std::int32_t>(chunk.size()) + 1, includeFirst, RecordLine);
     return seenLines;
 }
 
@@ -28,7 +27,7 @@ class ConsoleMonitorTest : public MonitorFixture {
         MonitorFixture::SetUp();
         // Silent and named: every capture line handled is counted, and nothing is typed.
         std::strcpy(Tracker.PlayerName, "Rex");
-        Tracker.ChatPrefix[0] = '\0';
+        SilenceChatPrefix();
     }
 };
 
@@ -42,11 +41,11 @@ TEST_F(ConsoleMonitorTest, SplitGivesExactlyTheLinesGetLineGives) {
             chunk += alphabet[random() % sizeof alphabet];
         for (bool includeFirst : {false, true}) {
             std::string copy = chunk;
-            Tracker.ChunkLimit = static_cast<std::int32_t>(chunk.size()) + 1;
-            std::int32_t count = CountOccurrences('\n', &copy[0]);
+            std::int32_t size = static_cast<std::int32_t>(chunk.size()) + 1;
+            std::int32_t count = CountOccurrences('\n', &copy[0], size);
             std::vector<std::string> expected;
             for (std::int32_t n = includeFirst ? 0 : 1; n <= count; ++n) {
-                char* line = GetLine(&copy[0], n);
+                char* line = GetLine(&copy[0], size, n);
                 expected.push_back(line);
                 std::free(line);
             }
@@ -83,7 +82,7 @@ TEST_F(ConsoleMonitorTest, AppendedLinesAreHandledOnceInOrder) {
 }
 
 TEST_F(ConsoleMonitorTest, RepliesComeInLogOrder) {
-    std::strcpy(Tracker.ChatPrefix, "say");
+    Tracker.ChatPrefix = "say";
     std::strcpy(Tracker.ResponseTemplates[kSlotCaps], "caps %d");
     std::strcpy(Tracker.ResponseTemplates[kSlotReturns], "returns %d");
     OpenConsole();
@@ -149,14 +148,13 @@ TEST_F(ConsoleMonitorTest, AnEmptyFirstReadHandlesTheFirstLineThatAppears) {
 TEST_F(ConsoleMonitorTest, MissingMainWindowReadsNoTextAndReportsIt) {
     OpenConsole("history\r\n");
     Attach();
-    Tracker.ClaimedSize = 10;
     fake::DestroyWindow(main);
     Print("Rex captured the RED flag!");
     MonitorPoll();
     EXPECT_EQ(Tracker.CapsCount, 0);
     EXPECT_EQ(Monitor.LastSeenIndex, -1);
     ASSERT_EQ(fake::MessageBoxes().size(), 1u);
-    EXPECT_EQ(fake::MessageBoxes()[0].text, "0 (claimed to be size 10!)");
+    EXPECT_EQ(fake::MessageBoxes()[0].text, "0 (claimed to be size 0!)");
 }
 
 TEST_F(ConsoleMonitorTest, AConsoleWithoutALogHandlesNothing) {
@@ -185,9 +183,12 @@ TEST_F(ConsoleMonitorTest, ABrokenLengthAnswerIsReadAsNoText) {
         return false;
     };
     Attach();
-    MonitorPoll();
-    EXPECT_EQ(Tracker.LogLength, 0);
-    EXPECT_EQ(Tracker.ClaimedSize, 1);
+    std::int32_t size = -1;
+    char* text = ReadConsoleLog(&size);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(size, 1);
+    std::free(text);
 }
 
 TEST_F(ConsoleMonitorTest, OneSecondRhythmAndTheVisitStart) {
@@ -326,7 +327,7 @@ TEST_F(MonitorStartTest, LoadedSwitchesSetTheMarksAndThePrefix) {
     EXPECT_FALSE(w->menuChecks[IDM_POWER]);
     EXPECT_FALSE(w->menuChecks[IDM_ECHO]);
     EXPECT_EQ(w->radioChecked, static_cast<unsigned>(IDM_WMP)) << "a mode other than 0 marks WMP";
-    EXPECT_STREQ(Tracker.ChatPrefix, "say") << "a loaded Silent flag does not empty the prefix";
+    EXPECT_STREQ(ChatPrefix(), "say") << "a loaded Silent flag does not empty the prefix";
     EXPECT_TRUE(typed.empty());
 }
 

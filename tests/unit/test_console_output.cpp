@@ -80,19 +80,19 @@ TEST_F(ConsoleOutputTest, BeforeTheConsoleExistsASwitchWaitsAndTypesNothing) {
     EXPECT_TRUE(typed.empty());
     EXPECT_EQ(Tracker.Echo, 1);
     EXPECT_TRUE(Checked(IDM_ECHO));
-    EXPECT_STREQ(Tracker.ChatPrefix, "echo");
+    EXPECT_STREQ(ChatPrefix(), "echo");
 }
 
 TEST_F(ConsoleOutputTest, PowerAlwaysSpeaksWithSay) {
     for (const char* prefix : {"say", "echo", ""}) {
         typed.clear();
-        std::strcpy(Tracker.ChatPrefix, prefix);
+        Tracker.ChatPrefix = prefix;
         TogglePower();
         TogglePower();
         EXPECT_EQ(typed, (std::vector<std::string>{"say \"^7Quorvex^3 Deactivated.\"",
                                                    "say \"^7Quorvex^3 Activated.\""}))
             << "prefix " << prefix;
-        EXPECT_STREQ(Tracker.ChatPrefix, prefix) << "Power never touches the prefix";
+        EXPECT_STREQ(ChatPrefix(), prefix) << "Power never touches the prefix";
     }
     EXPECT_TRUE(Checked(IDM_POWER));
     fake::ClearCalls();
@@ -116,10 +116,10 @@ TEST_F(ConsoleOutputTest, SilentAnnouncesWithThePrefixItIsAboutToEmpty) {
     typed.clear();
     fake::ClearCalls();
     ToggleSilent();
-    EXPECT_STREQ(Tracker.ChatPrefix, "");
+    EXPECT_STREQ(ChatPrefix(), "");
     EXPECT_TRUE(Checked(IDM_SILENT));
     ToggleSilent();
-    EXPECT_STREQ(Tracker.ChatPrefix, "echo");
+    EXPECT_STREQ(ChatPrefix(), "echo");
     EXPECT_FALSE(Checked(IDM_SILENT));
     EXPECT_EQ(typed, (std::vector<std::string>{"echo \"^1Silence^7 Mode^3 Activated.\"",
                                                "echo \"^1Silence^7 Mode^3 Deactivated.\""}));
@@ -131,7 +131,7 @@ TEST_F(ConsoleOutputTest, SilentEmptiesThePrefixEvenWhenNothingCanBeTyped) {
     Tracker.ConsoleInput = input;
     ToggleSilent();
     EXPECT_EQ(Tracker.Silent, 1);
-    EXPECT_STREQ(Tracker.ChatPrefix, "");
+    EXPECT_STREQ(ChatPrefix(), "");
 }
 
 TEST_F(ConsoleOutputTest, EchoWhileSilentMakesRepliesAudibleAgain) {
@@ -141,9 +141,9 @@ TEST_F(ConsoleOutputTest, EchoWhileSilentMakesRepliesAudibleAgain) {
     EXPECT_EQ(typed, std::vector<std::string>{"echo \"^1Echo^7 Mode^3 Activated.\""});
     EXPECT_EQ(Tracker.Silent, 1);
     EXPECT_TRUE(Checked(IDM_SILENT));
-    EXPECT_STREQ(Tracker.ChatPrefix, "echo");
+    EXPECT_STREQ(ChatPrefix(), "echo");
     ToggleEcho();
-    EXPECT_STREQ(Tracker.ChatPrefix, "say");
+    EXPECT_STREQ(ChatPrefix(), "say");
     EXPECT_EQ(typed.back(), "say \"^1Echo^7 Mode^3 Deactivated.\"");
     typed.clear();
     ToggleSilent();
@@ -166,7 +166,7 @@ TEST_F(ConsoleOutputTest, PlayerModeMarksFirstAndAnnouncesWithThePrefixOfTheMome
     for (const Row& row : rows) {
         typed.clear();
         fake::ClearCalls();
-        std::strcpy(Tracker.ChatPrefix, row.prefix);
+        Tracker.ChatPrefix = row.prefix;
         SetPlayerMode(row.mode);
         EXPECT_EQ(typed, std::vector<std::string>{row.expected});
         EXPECT_EQ(Tracker.PlayerMode, row.mode);
@@ -183,7 +183,7 @@ TEST_F(ConsoleOutputTest, SyncSetsEveryMarkInOrderAndTypesNothing) {
     Tracker.Power = 0;
     Tracker.Echo = 1;
     Tracker.PlayerMode = 0;
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     fake::ClearCalls();
     SyncSwitchIndicators();
     std::vector<std::string> marks;
@@ -194,7 +194,7 @@ TEST_F(ConsoleOutputTest, SyncSetsEveryMarkInOrderAndTypesNothing) {
             marks.push_back("radio " + std::to_string(c.lParam));
     }
     EXPECT_EQ(marks, (std::vector<std::string>{"9004+", "9003-", "9005+", "radio 9006"}));
-    EXPECT_STREQ(Tracker.ChatPrefix, "echo");
+    EXPECT_STREQ(ChatPrefix(), "echo");
     EXPECT_TRUE(typed.empty());
 }
 

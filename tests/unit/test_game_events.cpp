@@ -25,7 +25,7 @@ class GameEventsTest : public MonitorFixture {
 TEST_F(GameEventsTest, EachEventRaisesItsCounterRepliesThenSetsItsLabel) {
     struct Row {
         const char* line;
-        std::int32_t TrackerState::*counter;
+        SharedInt TrackerState::*counter;
         int label;
         const char* reply;
         const char* labelText;
@@ -81,7 +81,7 @@ TEST_F(GameEventsTest, NotEventsWrongCaseMissingReturnOtherPlayer) {
 }
 
 TEST_F(GameEventsTest, SilentCountsWithoutTyping) {
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     Line("Rex captured the RED flag!\r");
     EXPECT_EQ(Tracker.CapsCount, 1);
     EXPECT_EQ(Label(IDC_CAPS), "Num Caps:\n1");
@@ -158,13 +158,13 @@ TEST_F(GameEventsTest, AnAnswerForAnotherPlayerKeepsTheGreetingOwed) {
 TEST_F(GameEventsTest, TheQueryIgnoresTheSwitchesButTheGreetingNeedsAPrefix) {
     Tracker.PlayerName[0] = '\0';
     Tracker.Power = 0;
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     Line("Rex entered the game\r");
     EXPECT_EQ(typed, std::vector<std::string>{"\\name"});
     Line("\"name\" is:\"Rex\"\r");
     EXPECT_EQ(typed.size(), 1u);
     EXPECT_TRUE(Monitor.GreetPending);
-    std::strcpy(Tracker.ChatPrefix, "echo");
+    Tracker.ChatPrefix = "echo";
     Line("\"name\" is:\"Rex\"\r");
     EXPECT_EQ(typed.back(), "echo \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\"")
         << "Power plays no part";
@@ -181,9 +181,9 @@ TEST_F(GameEventsTest, OwnEntryIsGreetedOnlyWithPowerAndAPrefix) {
     Line("Rex entered the game\r");
     EXPECT_EQ(typed, std::vector<std::string>{"say \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\""});
     typed.clear();
-    Tracker.ChatPrefix[0] = '\0';
+    SilenceChatPrefix();
     Line("Rex entered the game\r");
-    Tracker.ChatPrefix[0] = 's';
+    Tracker.ChatPrefix = "say";
     Tracker.Power = 0;
     Line("Rex entered the game\r");
     EXPECT_TRUE(typed.empty());

@@ -7,7 +7,7 @@
 #include "support/response_fields.h"
 #include "support/tracker_state.h"
 #include "tests/unit/fake_desktop.h"
-#include "ui/resource.h"
+#include "ui/response_field_map.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ class ResponseFieldsTest : public ::testing::Test {
 };
 
 TEST_F(ResponseFieldsTest, FieldsShowCapsFirstAndStoreBackIntoTheirOwnSlots) {
-    ShowResponseFields(dialog);
+    ShowResponseFields(dialog, kResponseFields, kResponseFieldCount);
     EXPECT_EQ(Field(IDC_CAPS_EDIT), "caps %d");
     EXPECT_EQ(Field(IDC_FCFRAGS_EDIT), "fc %d");
     EXPECT_EQ(Field(IDC_RETURNS_EDIT), "returns %d");
@@ -41,7 +41,7 @@ TEST_F(ResponseFieldsTest, FieldsShowCapsFirstAndStoreBackIntoTheirOwnSlots) {
 
     Field(IDC_CAPS_EDIT) = "new caps %d";
     Field(IDC_FCFRAGS_EDIT) = "new fc %d";
-    StoreResponseFields(dialog);
+    StoreResponseFields(dialog, kResponseFields, kResponseFieldCount);
     EXPECT_STREQ(Tracker.ResponseTemplates[kSlotCaps], "new caps %d");
     EXPECT_STREQ(Tracker.ResponseTemplates[kSlotFcFrags], "new fc %d");
     EXPECT_STREQ(Tracker.ResponseTemplates[kSlotReturns], "returns %d");
@@ -54,16 +54,16 @@ TEST_F(ResponseFieldsTest, FieldsShowCapsFirstAndStoreBackIntoTheirOwnSlots) {
 TEST_F(ResponseFieldsTest, OnlyTheNewTextAndItsTerminatorChangeInTheSlot) {
     std::memset(Tracker.ResponseTemplates[kSlotReturns], 'x', kTemplateSize);
     std::memcpy(Tracker.ResponseTemplates[kSlotReturns], "old returns %d", 15);
-    ShowResponseFields(dialog);
+    ShowResponseFields(dialog, kResponseFields, kResponseFieldCount);
     Field(IDC_RETURNS_EDIT) = "r%d";
-    StoreResponseFields(dialog);
+    StoreResponseFields(dialog, kResponseFields, kResponseFieldCount);
     const char* slot = Tracker.ResponseTemplates[kSlotReturns];
     EXPECT_STREQ(slot, "r%d");
     EXPECT_EQ(std::string(slot + 4, 10), "returns %d") << "the old text's tail stays behind the terminator";
     EXPECT_EQ(std::string(slot + 15, 497), std::string(497, 'x'));
 
     Field(IDC_RETURNS_EDIT).clear();
-    StoreResponseFields(dialog);
+    StoreResponseFields(dialog, kResponseFields, kResponseFieldCount);
     EXPECT_EQ(slot[0], '\0') << "a cleared field leaves its slot empty";
     EXPECT_EQ(slot[1], '%');
     EXPECT_EQ(fake::Files()[kDataFileName][32 + 2 * 512], '\0');
@@ -72,7 +72,7 @@ TEST_F(ResponseFieldsTest, OnlyTheNewTextAndItsTerminatorChangeInTheSlot) {
 TEST_F(ResponseFieldsTest, ALongFieldIsCutTo254Characters) {
     Field(IDC_NOWPLAYING_EDIT) = std::string(300, 'p');
     std::memset(Tracker.ResponseTemplates[kSlotNowPlaying], 'z', kTemplateSize);
-    StoreResponseFields(dialog);
+    StoreResponseFields(dialog, kResponseFields, kResponseFieldCount);
     const char* slot = Tracker.ResponseTemplates[kSlotNowPlaying];
     EXPECT_EQ(std::string(slot), std::string(254, 'p'));
     EXPECT_EQ(slot[255], 'z');
@@ -81,7 +81,7 @@ TEST_F(ResponseFieldsTest, ALongFieldIsCutTo254Characters) {
 TEST_F(ResponseFieldsTest, AnUnterminatedSlotShowsItsFull512Bytes) {
     std::memset(Tracker.ResponseTemplates[kSlotFcFrags], 'A', kTemplateSize);
     std::memset(Tracker.ResponseTemplates[kSlotCaps], 'B', kTemplateSize);
-    ShowResponseFields(dialog);
+    ShowResponseFields(dialog, kResponseFields, kResponseFieldCount);
     EXPECT_EQ(Field(IDC_FCFRAGS_EDIT), std::string(512, 'A'));
     EXPECT_EQ(Field(IDC_CAPS_EDIT), std::string(512, 'B'));
 }

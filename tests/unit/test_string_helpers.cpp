@@ -20,15 +20,14 @@ class StringHelpersTest : public ::testing::Test {
         Tracker.MainWindow = fake::AddWindow("WindowsApp", "Quorvex v0.4b");
     }
 
-    // Sets the claimed size as the monitor does for a chunk: its length plus one.
-    static void Claim(const char* text) {
-        Tracker.ChunkLimit = static_cast<std::int32_t>(std::strlen(text)) + 1;
+    // The claimed size the monitor gives a chunk: its length plus one.
+    static std::int32_t Claim(const char* text) {
+        return static_cast<std::int32_t>(std::strlen(text)) + 1;
     }
 
     static std::string Line(const char* text, int n) {
         std::string copy(text);
-        Claim(text);
-        char* line = GetLine(&copy[0], n);
+        char* line = GetLine(&copy[0], Claim(text), n);
         std::string result = line;
         std::free(line);
         return result;
@@ -80,15 +79,13 @@ TEST_F(StringHelpersTest, CountOccurrencesSkipsTheLastCharacter) {
     } rows[] = {{"x\ny\n", 1}, {"\nA\r\nB\r", 2}, {"\n", 0}, {"", 0}, {"\n\n\n", 2}, {"abc", 0}};
     for (const Row& row : rows) {
         std::string copy(row.text);
-        Claim(row.text);
-        EXPECT_EQ(CountOccurrences('\n', &copy[0]), row.expected) << testing::PrintToString(row.text);
+        EXPECT_EQ(CountOccurrences('\n', &copy[0], Claim(row.text)), row.expected) << testing::PrintToString(row.text);
     }
     EXPECT_TRUE(fake::MessageBoxes().empty());
 }
 
 TEST_F(StringHelpersTest, CountOccurrencesOfAMissingTextIsZero) {
-    Tracker.ChunkLimit = 3;
-    EXPECT_EQ(CountOccurrences('\n', nullptr), 0);
+    EXPECT_EQ(CountOccurrences('\n', nullptr, 3), 0);
     EXPECT_EQ(fake::MessageBoxes().size(), 1u);
 }
 
@@ -106,8 +103,8 @@ TEST_F(StringHelpersTest, GetLineSplitsAtLineFeedsAndKeepsCarriageReturns) {
 
 TEST_F(StringHelpersTest, GetLineStopsAtTheClaimedSize) {
     char text[] = "abc\ndef";
-    Tracker.ChunkLimit = 6; // claims "abc\nd" and its terminator: no terminator there
-    char* line = GetLine(text, 1);
+    // Claims "abc\nd" and its terminator: no terminator there.
+    char* line = GetLine(text, 6, 1);
     ASSERT_NE(line, nullptr);
     EXPECT_STREQ(line, "") << "an unterminated text counts as empty";
     std::free(line);

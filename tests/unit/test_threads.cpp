@@ -12,6 +12,7 @@
 #include "support/text_pool.h"
 #include "support/tracker_state.h"
 #include "tests/unit/fake_desktop.h"
+#include "tests/unit/monitor_fixture.h"
 
 namespace {
 
@@ -71,6 +72,61 @@ TEST(ThreadsTest, OverlappingSavesLeaveAWholeFile) {
     LoadStats();
     EXPECT_EQ(Tracker.CapsCount, 10);
     EXPECT_STREQ(Tracker.ResponseTemplates[2], "returned %d\n");
+}
+
+} // namespace
+
+namespace {
+
+// A message the test sends the log so that a line is appended under the double's own lock.
+constexpr unsigned kAppendLine = 0x8000;
+
+class SwitchThreadsTest : public MonitorFixture {};
+
+// The menu toggles every switch on the main thread while the monitor thread polls and answers the
+// player's chat commands, which toggle the same switches. Every line typed must start with one of
+// the three prefixes whole.
+TEST_F(SwitchThreadsTest, MenuAndChatCommandsSwitchAtOnce) {
+    OpenConsole();
+    std::strcpy(Tracker.PlayerName, "Rex");
+    fake::Find(log)->onMessage = [](fake::Window& self, unsigned message, std::uintptr_t, std::intptr_t lParam,
+                                    std::intptr_t& result) {
+        if (message != kAppendLine)
+            return false;
+        self.text += reinterpret_cast<const char*>(lParam);
+        result = 0;
+        return true;
+    };
+    Attach();
+    const char* chat[] = {"Rex: !silent\r\n", "Rex: !echo\r\n",  "Rex: !power\r\n", "Rex: !stats\r\n",
+                          "Rex: !wmp\r\n",    "Rex: !winamp\r\n", "Rex: !next\r\n",  "Rex: !session\r\n",
+                          "Rex captured the RED flag!\r\n"};
+    constexpr int kRounds = 60;
+    std::thread monitor([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            DeskSendMessage(log, kAppendLine, 0, reinterpret_cast<std::intptr_t>(chat[i % 9]));
+            MonitorPoll();
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        switch (i % 5) {
+        case 0: TogglePower(); break;
+        case 1: ToggleSilent(); break;
+        case 2: ToggleEcho(); break;
+        case 3: SetPlayerMode(0); break;
+        default: SetPlayerMode(1); break;
+        }
+    }
+    monitor.join();
+
+    ASSERT_GT(typed.size(), static_cast<std::size_t>(kRounds));
+    for (const std::string& line : typed) {
+        bool whole = line.rfind("say \"", 0) == 0 || line.rfind("echo \"", 0) == 0 || line.rfind(" \"", 0) == 0;
+        EXPECT_TRUE(whole) << line;
+    }
+    for (SharedInt* flag : {&Tracker.Power, &Tracker.Silent, &Tracker.Echo})
+        EXPECT_TRUE(flag->load() == 0 || flag->load() == 1);
+    EXPECT_TRUE(Tracker.PlayerMode == 0 || Tracker.PlayerMode == 1);
 }
 
 } // namespace

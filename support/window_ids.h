@@ -1,0 +1,14 @@
+// The main window's ids that the portable rooms name: the menu items whose marks they set and the
+// labels they write. Plain numbers, so the resource compiler can include this too.
+#pragma once
+
+#define IDM_POWER 9003
+#define IDM_SILENT 9004
+#define IDM_ECHO 9005
+#define IDM_WINAMP 9006
+#define IDM_WMP 9007
+
+#define IDC_CAPS 40002
+#define IDC_FCFRAGS 40003
+#define IDC_RETURNS 40004
+#define IDC_PLAYERNAME 40005
