@@ -10,37 +10,37 @@
 #include "monitor/monitor.h"
 #include "support/string_helpers.h"
 #include "support/text_pool.h"
-#include "tests/unit/fake_desktop.h"
+#include "tests/unit/scripted_world.h"
 
 namespace {
 
 const char kLine[] = "Somebody: a line of chat that matches nothing at all\r\n"; // 54 characters
 
-// A console whose log holds `logBytes` of text, of which the last `newLines` lines are new.
-bool SetUpConsole(std::int64_t logBytes, std::int64_t newLines) {
+// The scripted console, its log holding `logBytes` of text of which the last `newLines` lines are new.
+bool SetUpConsole(ScriptedWorld& world, std::int64_t logBytes, std::int64_t newLines) {
     std::int64_t lineLength = sizeof kLine - 1;
     if (newLines * lineLength > logBytes)
         return false;
-    fake::Reset();
+    world.Reset();
     ResetTrackerState();
     ResetMonitorValues();
     std::strcpy(Tracker.PlayerName, "Rex");
-    Tracker.MainWindow = fake::AddWindow("WindowsApp", kProgramTitle);
-    WindowHandle console = fake::AddWindow(kConsoleClass, "");
-    Tracker.ConsoleWindow = console;
-    Tracker.LogControl = fake::AddWindow("Edit", "", console);
+    Tracker.MainWindow = world.OpenCompanion();
     std::string history(static_cast<std::size_t>(logBytes - newLines * lineLength), 'h');
     history.back() = '\n';
     std::string text = history;
     for (std::int64_t i = 0; i < newLines; ++i)
         text += kLine;
-    fake::Find(Tracker.LogControl)->text = text;
+    world.OpenConsole(text);
+    Tracker.ConsoleWindow = world.console.window;
+    Tracker.LogControl = world.console.log;
     Monitor.LastSeenIndex = static_cast<std::int32_t>(history.size()) - 1;
     return true;
 }
 
 template <bool Linear> void PollProcessing(benchmark::State& state) {
-    if (!SetUpConsole(state.range(0), state.range(1))) {
+    static ScriptedWorld world;
+    if (!SetUpConsole(world, state.range(0), state.range(1))) {
         state.SkipWithError("more new lines than the log holds");
         return;
     }

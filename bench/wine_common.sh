@@ -11,6 +11,9 @@ bench_setup() {
     local targets=("$@")
     [ ${#targets[@]} -gt 0 ] || targets=(quorvex qxconsole wine_poll_bench)
     bash "$root/scripts/setup.sh"
+    # As in the tests: every Wine run can start the 32-bit release exe.
+    . "$root/tests/e2e/wine_i386.sh"
+    qx_wine_i386_env || exit 1
     cmake -S "$root" -B "$build/win64" -G Ninja -DQX_VARIANT=win64 \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
     cmake --build "$build/win64" -j2 --target "${targets[@]}" >/dev/null

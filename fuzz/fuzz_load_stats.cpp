@@ -16,17 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake::Files()[kDataFileName] = std::string(reinterpret_cast<const char*>(data), size);
     LoadStats();
     for (int slot = 0; slot < kTemplateCount; ++slot) {
-        FormatResponse(0, Tracker.ResponseTemplates[slot], Tracker.CapsCount);
+        FormatResponse(0, Tracker.ResponseTemplates[slot], Tracker.CapsCount.load());
         FormatResponse(1, Tracker.ResponseTemplates[slot], "title");
     }
-    TrackerState loaded = Tracker;
+    char templates[kTemplateCount][kTemplateSize];
+    CopyTemplates(templates);
+    std::int32_t caps = Tracker.CapsCount, seconds = Tracker.TotalSeconds, mode = Tracker.PlayerMode;
     SaveStats();
     ResetTrackerState();
     LoadStats();
-    if (std::memcmp(loaded.ResponseTemplates, Tracker.ResponseTemplates, sizeof loaded.ResponseTemplates) !=
-            0 ||
-        loaded.CapsCount != Tracker.CapsCount || loaded.TotalSeconds != Tracker.TotalSeconds ||
-        loaded.PlayerMode != Tracker.PlayerMode)
+    if (std::memcmp(templates, Tracker.ResponseTemplates, sizeof templates) != 0 ||
+        caps != Tracker.CapsCount || seconds != Tracker.TotalSeconds || mode != Tracker.PlayerMode)
         std::abort();
     return 0;
 }

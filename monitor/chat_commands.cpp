@@ -53,7 +53,8 @@ void ReplyStats(const char*) {
     Reply(FormatText("%s \"^1Stats per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
                      "Returns!^7\"",
                      ChatPrefix(), RatePer20Minutes(Tracker.CapsCount, base),
-                     RatePer20Minutes(Tracker.FcFragCount, base), RatePer20Minutes(Tracker.ReturnsCount, base)));
+                     RatePer20Minutes(Tracker.FcFragCount, base),
+                     RatePer20Minutes(Tracker.ReturnsCount, base)));
 }
 
 // This console visit alone: its own counts, its whole minutes, and its rates.
@@ -62,7 +63,8 @@ void ReplySession(const char*) {
     std::int32_t minutes = seconds > 0 ? seconds / 60 : 0;
     Reply(FormatText("%s \"^1Session: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns in ^7%d "
                      "^2minutes!^7\"",
-                     ChatPrefix(), Monitor.SessionCaps, Monitor.SessionFcFrags, Monitor.SessionReturns, minutes));
+                     ChatPrefix(), Monitor.SessionCaps, Monitor.SessionFcFrags, Monitor.SessionReturns,
+                     minutes));
     Reply(FormatText("%s \"^1Session per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
                      "Returns!^7\"",
                      ChatPrefix(), RatePer20Minutes(Monitor.SessionCaps, seconds),

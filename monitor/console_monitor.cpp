@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "history/journal.h"
 #include "monitor/monitor.h"
 #include "support/data_file.h"
 #include "support/string_helpers.h"
@@ -38,7 +39,7 @@ void ResetMonitorValues() {
 }
 
 void MonitorStart() {
-    Tracker.PlayerName[0] = '\0';
+    SetPlayerName("", 0);
     Monitor.GreetPending = false;
     LoadStats();
     // Only the start of an empty slot is written: the rest keeps its old bytes.
@@ -50,9 +51,11 @@ void MonitorStart() {
     }
     ReplaceTemplates(templates);
     SyncSwitchIndicators();
-    DeskSetLabelText(Tracker.MainWindow, IDC_FCFRAGS, FormatText("Num FC Frags:\n%d", Tracker.FcFragCount.load()));
+    DeskSetLabelText(Tracker.MainWindow, IDC_FCFRAGS,
+                     FormatText("Num FC Frags:\n%d", Tracker.FcFragCount.load()));
     DeskSetLabelText(Tracker.MainWindow, IDC_CAPS, FormatText("Num Caps:\n%d", Tracker.CapsCount.load()));
-    DeskSetLabelText(Tracker.MainWindow, IDC_RETURNS, FormatText("Num Returns:\n%d", Tracker.ReturnsCount.load()));
+    DeskSetLabelText(Tracker.MainWindow, IDC_RETURNS,
+                     FormatText("Num Returns:\n%d", Tracker.ReturnsCount.load()));
 }
 
 bool MonitorSearchStep() {
@@ -143,10 +146,12 @@ void MonitorPoll() {
 }
 
 void MonitorDetach() {
-    Tracker.TotalSeconds = WrapAdd(Tracker.TotalSeconds, WrapSub(CalendarSeconds(), Monitor.VisitStart));
+    std::int32_t seconds = WrapSub(CalendarSeconds(), Monitor.VisitStart);
+    JournalAppend(kJournalVisit, seconds, Tracker.PlayerName);
+    Tracker.TotalSeconds = WrapAdd(Tracker.TotalSeconds, seconds);
     SaveStats();
     Tracker.ConsoleWindow = 0;
-    Tracker.PlayerName[0] = '\0';
+    SetPlayerName("", 0);
 }
 
 std::uint32_t MonitorThread(void*) {
@@ -159,6 +164,14 @@ std::uint32_t MonitorThread(void*) {
             MonitorPoll();
         MonitorDetach();
     }
+}
+
+void JournalVisitSoFar() {
+    if (!Tracker.ConsoleWindow)
+        return;
+    char name[kPlayerNameSize];
+    CopyPlayerName(name);
+    JournalAppend(kJournalVisit, WrapSub(CalendarSeconds(), Monitor.VisitStart), name);
 }
 
 void HandleConsoleLine(char* line) {

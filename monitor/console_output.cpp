@@ -1,8 +1,9 @@
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "monitor/monitor.h"
-#include "support/text_pool.h"
 #include "support/window_ids.h"
 
 namespace {
@@ -15,9 +16,12 @@ std::int32_t Toggle(SharedInt& flag) {
     return old == 0 ? 1 : 0;
 }
 
-// The prefix is copied into the line at this very moment.
+// The prefix is copied into the line at this very moment. The line is made here rather than in the
+// shared pool, where the monitor thread may wrap its own texts over it before it is copied.
 void Announce(const char* format) {
-    SendToConsole(FormatText(format, ChatPrefix()));
+    char line[128];
+    std::snprintf(line, sizeof line, format, ChatPrefix());
+    SendToConsole(line);
 }
 
 void MarkCheck(unsigned id, std::int32_t flag) {
@@ -37,6 +41,9 @@ std::intptr_t SendToConsole(const char* text) {
     // The other thread may wrap the text pool over the text during the wait.
     std::string line(text ? text : "");
     DeskSleep(1000);
+    // Both threads type into the one input line: each enters its own text before the other sets one.
+    static std::mutex typing;
+    std::lock_guard<std::mutex> guard(typing);
     DeskSendMessage(Tracker.ConsoleInput, kWmSetText, 0, reinterpret_cast<std::intptr_t>(line.c_str()));
     return DeskSendMessage(Tracker.ConsoleInput, kWmChar, 13, 0);
 }

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "history/journal.h"
 #include "monitor/monitor.h"
 #include "support/text_pool.h"
 #include "support/window_ids.h"
@@ -13,19 +14,22 @@ struct CountedEvent {
     int slot;
     int labelId;
     const char* labelText;
+    const char* journalEvent;
 };
 
 const CountedEvent CountedEvents[] = {
-    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, &MonitorValues::SessionFcFrags, kSlotFcFrags, IDC_FCFRAGS,
-     "Num FC Frags:\n%d"},
-    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, &MonitorValues::SessionFcFrags, kSlotFcFrags, IDC_FCFRAGS,
-     "Num FC Frags:\n%d"},
-    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, &MonitorValues::SessionReturns, kSlotReturns, IDC_RETURNS,
-     "Num Returns:\n%d"},
-    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, &MonitorValues::SessionReturns, kSlotReturns, IDC_RETURNS,
-     "Num Returns:\n%d"},
-    {"%s captured the RED flag!\r", &TrackerState::CapsCount, &MonitorValues::SessionCaps, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
-    {"%s captured the BLUE flag!\r", &TrackerState::CapsCount, &MonitorValues::SessionCaps, kSlotCaps, IDC_CAPS, "Num Caps:\n%d"},
+    {"%s killed RED's flag carrier\r", &TrackerState::FcFragCount, &MonitorValues::SessionFcFrags,
+     kSlotFcFrags, IDC_FCFRAGS, "Num FC Frags:\n%d", kJournalFcFrag},
+    {"%s killed BLUE's flag carrier\r", &TrackerState::FcFragCount, &MonitorValues::SessionFcFrags,
+     kSlotFcFrags, IDC_FCFRAGS, "Num FC Frags:\n%d", kJournalFcFrag},
+    {"%s returned the RED flag!\r", &TrackerState::ReturnsCount, &MonitorValues::SessionReturns, kSlotReturns,
+     IDC_RETURNS, "Num Returns:\n%d", kJournalReturn},
+    {"%s returned the BLUE flag!\r", &TrackerState::ReturnsCount, &MonitorValues::SessionReturns,
+     kSlotReturns, IDC_RETURNS, "Num Returns:\n%d", kJournalReturn},
+    {"%s captured the RED flag!\r", &TrackerState::CapsCount, &MonitorValues::SessionCaps, kSlotCaps,
+     IDC_CAPS, "Num Caps:\n%d", kJournalCap},
+    {"%s captured the BLUE flag!\r", &TrackerState::CapsCount, &MonitorValues::SessionCaps, kSlotCaps,
+     IDC_CAPS, "Num Caps:\n%d", kJournalCap},
 };
 
 const char kEntrySuffix[] = " entered the game\r";
@@ -34,11 +38,11 @@ const char kNameAnswer[] = "\"name\" is:\"";
 constexpr std::size_t kNameAnswerLength = sizeof kNameAnswer - 1;
 
 // Names longer than the buffer are cut to what fits.
-void StoreName(char* name, const char* from, std::size_t length) {
+void StoreJoinerName(const char* from, std::size_t length) {
     if (length > kPlayerNameSize - 1)
         length = kPlayerNameSize - 1;
-    std::memmove(name, from, length);
-    name[length] = '\0';
+    std::memcpy(Monitor.JoinerName, from, length);
+    Monitor.JoinerName[length] = '\0';
 }
 
 void ShowPlayerName() {
@@ -47,8 +51,7 @@ void ShowPlayerName() {
 }
 
 void Greet() {
-    SendToConsole(
-        FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", ChatPrefix(), kProgramTitle));
+    SendToConsole(FormatText("%s \"^7%s - ^4a better way to pwn noobs.\"", ChatPrefix(), kProgramTitle));
 }
 
 } // namespace
@@ -63,6 +66,7 @@ bool TrackGameEvent(const char* line) {
         std::int32_t counter = WrapAdd((Tracker.*event.counter).fetch_add(1), 1);
         std::int32_t& session = Monitor.*event.session;
         session = WrapAdd(session, 1);
+        JournalAppend(event.journalEvent, counter, Tracker.PlayerName);
         const char* prefix = ChatPrefix();
         if (prefix[0] != '\0') {
             char templ[kTemplateSize + 1];
@@ -85,7 +89,7 @@ bool TrackPlayerName(const char* line) {
         std::size_t offset = std::strlen(Tracker.PlayerName) + 12;
         // Everything after " renamed to " but the line's last character, its carriage return.
         std::size_t length = offset < lineLength ? lineLength - offset - 1 : 0;
-        StoreName(Tracker.PlayerName, offset < lineLength ? line + offset : "", length);
+        SetPlayerName(offset < lineLength ? line + offset : "", length);
         ShowPlayerName();
         return true;
     }
@@ -93,8 +97,7 @@ bool TrackPlayerName(const char* line) {
     if (std::strncmp(line, kNameAnswer, kNameAnswerLength) == 0) {
         const char* name = line + kNameAnswerLength;
         const char* quote = std::strchr(name, '"');
-        StoreName(Tracker.PlayerName, name,
-                  quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
+        SetPlayerName(name, quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
         ShowPlayerName();
         if (Monitor.GreetPending && std::strcmp(Monitor.JoinerName, Tracker.PlayerName) == 0 && Speaking()) {
             Greet();
@@ -106,7 +109,7 @@ bool TrackPlayerName(const char* line) {
     if (lineLength >= kEntrySuffixLength + 1 && Tracker.PlayerName[0] == '\0' &&
         std::strcmp(line + lineLength - kEntrySuffixLength, kEntrySuffix) == 0) {
         SendToConsole("\\name");
-        StoreName(Monitor.JoinerName, line, lineLength - kEntrySuffixLength);
+        StoreJoinerName(line, lineLength - kEntrySuffixLength);
         Monitor.GreetPending = true;
         return true;
     }

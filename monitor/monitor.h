@@ -37,7 +37,11 @@ void MonitorStart();
 bool MonitorSearchStep(); // one look for the console and its one-second wait; true once found
 void MonitorAttach();     // controls found, first read remembered, one second, visit start
 void MonitorPoll();       // one read, its new lines handled, one second
-void MonitorDetach();     // the visit's seconds added and saved, handle and name cleared
+void MonitorDetach();     // the visit journalled, its seconds added and saved, handle and name cleared
+
+// On the main thread, as the program ends while a console is attached: the visit so far goes into
+// the journal (the stored total takes no seconds for it).
+void JournalVisitSoFar();
 
 // The whole log text in a new zeroed heap buffer the caller frees, and in `size` the bytes it
 // holds with its terminator; null (and size 0) without text.

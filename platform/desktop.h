@@ -1,4 +1,4 @@
-// The seam between the portable rooms (support/, monitor/, players/) and the desktop.
+// The seam between the portable rooms (support/, monitor/, players/, history/) and the desktop.
 //
 // A flat mirror of the user32/kernel32/runtime calls the companion makes. Two implementations are
 // chosen at link time: platform/win32_desktop.cpp for Windows, and the test double under tests/unit/.
@@ -87,3 +87,13 @@ bool DeskWriteFile(const char* path, const void* data, std::size_t size);
 // Replaces `to` with `from` in one step, also when `to` exists.
 bool DeskReplaceFile(const char* from, const char* to);
 void DeskDeleteFile(const char* path);
+
+// The journal. Append creates the file when there is none, writes in one call and flushes; it
+// returns the bytes the file took (fewer when the disk ran out of room), or -1 when the file cannot
+// be opened for appending. Stamp gives a file's size and a value that changes with each write;
+// false when there is no such file (modified may be null). ReadFileAt is DeskReadFile from an offset.
+long DeskAppendFile(const char* path, const void* data, std::size_t size);
+bool DeskFileStamp(const char* path, std::int64_t* size, std::int64_t* modified);
+long DeskReadFileAt(const char* path, std::int64_t offset, void* data, std::size_t size);
+// Seconds by which local time is ahead of UTC at this calendar time.
+bool DeskUtcOffset(std::int64_t seconds, std::int32_t* offsetSeconds);

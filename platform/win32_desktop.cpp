@@ -177,20 +177,7 @@ int DeskMessageBox(WindowHandle owner, const char* text, const char* caption, un
 }
 
 long DeskReadFile(const char* path, void* data, std::size_t size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return -1;
-    std::size_t total = 0;
-    char* bytes = static_cast<char*>(data);
-    while (total < size) {
-        DWORD got = 0;
-        if (!ReadFile(file, bytes + total, static_cast<DWORD>(size - total), &got, nullptr) || got == 0)
-            break;
-        total += got;
-    }
-    CloseHandle(file);
-    return static_cast<long>(total);
+    return DeskReadFileAt(path, 0, data, size);
 }
 
 bool DeskWriteFile(const char* path, const void* data, std::size_t size) {
@@ -210,4 +197,75 @@ bool DeskReplaceFile(const char* from, const char* to) {
 
 void DeskDeleteFile(const char* path) {
     DeleteFileA(path);
+}
+
+long DeskAppendFile(const char* path, const void* data, std::size_t size) {
+    // FILE_APPEND_DATA alone: every write lands at the end, whoever else appends.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD written = 0;
+    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == 0) {
+        CloseHandle(file);
+        return 0;
+    }
+    FlushFileBuffers(file);
+    CloseHandle(file);
+    return static_cast<long>(written);
+}
+
+bool DeskFileStamp(const char* path, std::int64_t* size, std::int64_t* modified) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    *size =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    if (modified)
+        *modified = static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+            data.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
+long DeskReadFileAt(const char* path, std::int64_t offset, void* data, std::size_t size) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    LARGE_INTEGER where;
+    where.QuadPart = offset;
+    if (!SetFilePointerEx(file, where, nullptr, FILE_BEGIN)) {
+        CloseHandle(file);
+        return -1;
+    }
+    std::size_t total = 0;
+    char* bytes = static_cast<char*>(data);
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, bytes + total, static_cast<DWORD>(size - total), &got, nullptr) || got == 0)
+            break;
+        total += got;
+    }
+    CloseHandle(file);
+    return static_cast<long>(total);
+}
+
+bool DeskUtcOffset(std::int64_t seconds, std::int32_t* offsetSeconds) {
+    // The runtime has no tm_gmtoff: the offset is the difference of the two readings of one instant,
+    // which are never more than a day apart.
+    std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm* local = std::localtime(&when);
+    if (!local)
+        return false;
+    std::tm localCopy = *local;
+    std::tm* utc = std::gmtime(&when);
+    if (!utc)
+        return false;
+    int days = localCopy.tm_year != utc->tm_year ? (localCopy.tm_year < utc->tm_year ? -1 : 1)
+                                                 : localCopy.tm_yday - utc->tm_yday;
+    *offsetSeconds = days * 86400 + (localCopy.tm_hour - utc->tm_hour) * 3600 +
+                     (localCopy.tm_min - utc->tm_min) * 60 + (localCopy.tm_sec - utc->tm_sec);
+    return true;
 }

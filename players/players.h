@@ -51,6 +51,10 @@ const char* WinampNowPlaying(WindowHandle winamp);
 // dialog within kPlayerDialogWaitMs, the dialog steps are left out and the current title returned.
 const char* WinampJumpTo(WindowHandle winamp, const char* query);
 
+// The dialog steps of WinampJumpTo alone, without its pause and title read. False when the dialog
+// did not open within kPlayerDialogWaitMs (nothing was typed or clicked then).
+bool WinampJumpDialog(WindowHandle winamp, const char* query);
+
 // Windows Media Player's main window, or 0 when it is not running.
 WindowHandle FindWmpWindow();
 

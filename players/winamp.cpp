@@ -67,18 +67,23 @@ const char* WinampNowPlaying(WindowHandle winamp) {
     return TrimWinampTitle(winampTitle);
 }
 
-const char* WinampJumpTo(WindowHandle winamp, const char* query) {
+bool WinampJumpDialog(WindowHandle winamp, const char* query) {
     SendPlayerCommand(winamp, kWinampJumpToFile);
     WindowHandle dialog =
         WaitForPlayerDialog(kJumpToFileTitle, DeskGetWindowProcessId(winamp), kWinampDialogPoll);
-    if (dialog) {
-        DeskShowWindow(dialog, kSwHide);
-        WindowHandle edit = DeskGetWindow(dialog, kGwChild);
-        SendToWindow(edit, kWmSetText, 0, reinterpret_cast<std::intptr_t>(query ? query : ""));
-        SendToWindow(NextWindow(edit, kJumpSearchButton), kBmClick, 0, 0);
-        // Looked up again: the first click may have changed the dialog's controls.
-        SendToWindow(NextWindow(DeskGetWindow(dialog, kGwChild), kJumpPlayButton), kBmClick, 0, 0);
-    }
+    if (!dialog)
+        return false;
+    DeskShowWindow(dialog, kSwHide);
+    WindowHandle edit = DeskGetWindow(dialog, kGwChild);
+    SendToWindow(edit, kWmSetText, 0, reinterpret_cast<std::intptr_t>(query ? query : ""));
+    SendToWindow(NextWindow(edit, kJumpSearchButton), kBmClick, 0, 0);
+    // Looked up again: the first click may have changed the dialog's controls.
+    SendToWindow(NextWindow(DeskGetWindow(dialog, kGwChild), kJumpPlayButton), kBmClick, 0, 0);
+    return true;
+}
+
+const char* WinampJumpTo(WindowHandle winamp, const char* query) {
+    WinampJumpDialog(winamp, query);
     DeskSleep(kWinampSettleMs);
     return WinampNowPlaying(winamp);
 }

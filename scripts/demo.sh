@@ -29,6 +29,7 @@ shower=$!
 trap 'kill $shower 2>/dev/null || true; pkill -P $shower 2>/dev/null || true' EXIT
 
 echo "== quorvex and the game console under Wine (the first run prepares a Wine prefix)"
+echo "== runs the x86_64 quorvex.exe: Wine's X11 driver makes no window for a 32-bit program, so the i686 release runs only in the headless tests"
 E2E_PREFIX_X11="$build/wineprefix-demo" E2E_WATCHDOG_S=1200 E2E_TIMEOUT_S=1260 \
     E2E_EXE_QUORVEX="$build/win64/ui/quorvex.exe" E2E_EXE_QXCONSOLE="$build/win64/sim/qxconsole.exe" \
     E2E_EXE_FAKEAMP="$build/win64/sim/players/fakeamp.exe" E2E_EXE_FAKEWMP="$build/win64/sim/players/fakewmp.exe" \

@@ -18,7 +18,7 @@ tree() {
 
 mkdir -p "$build"
 tree win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-tree win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+tree win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DQX_RELEASE_TREE="$build/win32"
 tree asan -DQX_SANITIZE=address,undefined
 tree tsan -DQX_SANITIZE=thread
 tree fuzz -DQX_FUZZ=ON -DQX_SANITIZE=address,undefined -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++

@@ -10,6 +10,7 @@ const char kEcho[] = "echo";
 const char kSilent[] = "";
 
 std::mutex templateLock;
+std::mutex nameLock;
 
 } // namespace
 
@@ -26,7 +27,7 @@ void ResetTrackerState() {
         std::memset(Tracker.ResponseTemplates, 0, sizeof Tracker.ResponseTemplates);
     }
     Tracker.ChatPrefix = kSay;
-    std::memset(Tracker.PlayerName, 0, sizeof Tracker.PlayerName);
+    SetPlayerName("", 0);
     Tracker.MainWindow = 0;
     Tracker.ConsoleWindow = 0;
     Tracker.ConsoleInput = 0;
@@ -55,4 +56,18 @@ void CopyTemplates(char (&out)[kTemplateCount][kTemplateSize]) {
 void ReplaceTemplates(const char (&from)[kTemplateCount][kTemplateSize]) {
     std::lock_guard<std::mutex> guard(templateLock);
     std::memcpy(Tracker.ResponseTemplates, from, sizeof Tracker.ResponseTemplates);
+}
+
+void SetPlayerName(const char* from, std::size_t length) {
+    if (length > kPlayerNameSize - 1)
+        length = kPlayerNameSize - 1;
+    std::lock_guard<std::mutex> guard(nameLock);
+    std::memmove(Tracker.PlayerName, from, length);
+    Tracker.PlayerName[length] = '\0';
+}
+
+void CopyPlayerName(char (&out)[kPlayerNameSize]) {
+    std::lock_guard<std::mutex> guard(nameLock);
+    std::memcpy(out, Tracker.PlayerName, sizeof out);
+    out[kPlayerNameSize - 1] = '\0';
 }

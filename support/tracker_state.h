@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/desktop.h"
@@ -37,8 +38,10 @@ struct TrackerState {
 
     // Run time. The prefix always points at one of the three texts "say", "echo" and "".
     std::atomic<const char*> ChatPrefix;
-    char PlayerName[kPlayerNameSize]; // empty while unknown; the monitor thread's own
-    WindowHandle MainWindow;          // set before the monitor thread starts
+    // Empty while unknown. The monitor thread writes it, through SetPlayerName, and reads it freely;
+    // the main thread reads it only through CopyPlayerName.
+    char PlayerName[kPlayerNameSize];
+    WindowHandle MainWindow; // set before the monitor thread starts
     std::atomic<WindowHandle> ConsoleWindow;
     WindowHandle ConsoleInput;
     WindowHandle LogControl;
@@ -65,3 +68,7 @@ void SilenceChatPrefix();
 void CopyTemplate(int slot, char (&out)[kTemplateSize + 1]);
 void CopyTemplates(char (&out)[kTemplateCount][kTemplateSize]);
 void ReplaceTemplates(const char (&from)[kTemplateCount][kTemplateSize]);
+
+// The player's name, cut to 255 characters; and a copy of it for the other thread.
+void SetPlayerName(const char* from, std::size_t length);
+void CopyPlayerName(char (&out)[kPlayerNameSize]);

@@ -33,7 +33,7 @@ u32() { echo $(( $(u16 "$1" "$2") | $(u16 "$1" $(($2 + 2))) << 16 )); }
 fsize() { wc -c <"$1" | tr -d ' '; }
 gt() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
-# ------------------------------------------------------------- icon bytes ---
+# Icon bytes
 ico_size=$(fsize "$ico")
 check "icon header: reserved 0, type 1, 9 images" \
     test "$(u16 "$ico" 0) $(u16 "$ico" 2) $(u16 "$ico" 4)" = "0 1 9"
@@ -67,7 +67,7 @@ check "icon holds 48/32/16 px each at 4, 8 and 32 bpp" test "$(tr ' ' '\n' <<<"$
     "$(printf '%s\n' 16x16@32 16x16@4 16x16@8 32x32@32 32x32@4 32x32@8 48x48@32 48x48@4 48x48@8 | sort | xargs)"
 check "icon images fill the file exactly ($ico_size bytes)" test "$total" = "$ico_size"
 
-# ------------------------------------------------------- icon as decoded ---
+# Icon as decoded
 decoded=$(identify -format '%wx%h@%z\n' "$ico" 2>&1) || fail "identify cannot read the icon: $decoded"
 check "identify reads 9 icon images" test "$(grep -c '@' <<<"$decoded")" = 9
 check "identify sees 3 images at each of 48, 32 and 16 px" \
@@ -89,7 +89,7 @@ for i in $(seq 0 8); do
     check "$tag: banner is red ($rr $rg $rb)" eval "gt $rr 0.5 && gt 0.25 $rg && gt 0.25 $rb"
 done
 
-# ------------------------------------------------------------ bitmap bytes ---
+# Bitmap bytes
 bmp_size=$(fsize "$bmp")
 data=$(u32 "$bmp" 10)
 check "bitmap starts with BM and records its own size" \
@@ -129,7 +129,7 @@ rle_report=$(od -An -v -tu1 -j "$data" "$bmp" | awk -v W=298 -v H=161 '
         print "no end-of-bitmap marker"; exit 1
     }') && pass "RLE8 stream well formed ($rle_report)" || fail "RLE8 stream: $rle_report"
 
-# ------------------------------------------------------ bitmap as decoded ---
+# Bitmap as decoded
 check "identify reads the bitmap as 298x161, 8-bit, RLE" \
     test "$(identify -format '%wx%h %z %C' "$bmp" 2>&1)" = "298x161 8 RLE"
 
@@ -151,7 +151,7 @@ else
     fail "convert cannot decode the bitmap, colours not checked: $err"
 fi
 
-# ----------------------------------------------------------- reproducible ---
+# Reproducible
 cxx="${CXX:-g++}"
 if command -v "$cxx" >/dev/null; then
     tmp="$(mktemp -d)"

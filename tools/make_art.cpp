@@ -24,20 +24,22 @@ struct Rgb {
 };
 
 struct Rgba {
-    double r, g, b, a;  // straight (not premultiplied) colour, 0..255; a 0..1
+    double r, g, b, a; // straight (not premultiplied) colour, 0..255; a 0..1
 };
 
-void put16(Bytes &out, std::uint32_t v) {
+void put16(Bytes& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v & 0xff));
     out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xff));
 }
 
-void put32(Bytes &out, std::uint32_t v) {
+void put32(Bytes& out, std::uint32_t v) {
     put16(out, v & 0xffff);
     put16(out, v >> 16);
 }
 
-double clamp01(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+double clamp01(double v) {
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
 
 int toByte(double v) {
     const int i = static_cast<int>(v + 0.5);
@@ -45,13 +47,11 @@ int toByte(double v) {
 }
 
 Rgb mix(Rgb a, Rgb b, double t) {
-    return {toByte(a.r + (b.r - a.r) * t), toByte(a.g + (b.g - a.g) * t),
-            toByte(a.b + (b.b - a.b) * t)};
+    return {toByte(a.r + (b.r - a.r) * t), toByte(a.g + (b.g - a.g) * t), toByte(a.b + (b.b - a.b) * t)};
 }
 
 Rgba shade(Rgb c, double f) {
-    return {std::min(255.0, c.r * f), std::min(255.0, c.g * f),
-            std::min(255.0, c.b * f), 1.0};
+    return {std::min(255.0, c.r * f), std::min(255.0, c.g * f), std::min(255.0, c.b * f), 1.0};
 }
 
 // Smooth periodic bump with period 1, range [-1, 1], peaks at 0.25 / 0.75.
@@ -61,8 +61,7 @@ double wave(double t) {
     return p < 0.5 ? 16 * p * (0.5 - p) : -16 * (p - 0.5) * (1 - p);
 }
 
-// ---------------------------------------------------------------- noise ---
-
+// Noise
 // Integer hash (a fixed-seed stateless PRNG) giving lattice values in [0,1).
 double lattice(std::int32_t x, std::int32_t y, std::uint32_t seed) {
     std::uint32_t h = seed ^ 0x9e3779b9u;
@@ -77,7 +76,9 @@ double lattice(std::int32_t x, std::int32_t y, std::uint32_t seed) {
     return (h >> 8) * (1.0 / 16777216.0);
 }
 
-double smooth(double t) { return t * t * (3 - 2 * t); }
+double smooth(double t) {
+    return t * t * (3 - 2 * t);
+}
 
 double valueNoise(double x, double y, std::uint32_t seed) {
     const double fx = std::floor(x), fy = std::floor(y);
@@ -89,8 +90,7 @@ double valueNoise(double x, double y, std::uint32_t seed) {
     return top + (bottom - top) * ty;
 }
 
-// ----------------------------------------------------------------- icon ---
-
+// Icon
 // Geometry in pixel units, snapped per size so the small icon stays crisp.
 struct Layout {
     int size;
@@ -114,7 +114,7 @@ Layout layoutFor(int s) {
     l.flagY1 = snap(0.72);
     // A wave would only blur a 16 px flag; larger sizes get a gentle one.
     l.amp = s >= 32 ? s * 0.035 : 0.0;
-    l.knobR = s >= 32 ? poleW * 0.85 : 1.0;  // small: a crisp 2x2 cap
+    l.knobR = s >= 32 ? poleW * 0.85 : 1.0; // small: a crisp 2x2 cap
     l.emblemR = s * 0.165;
     l.outline = std::max(1.0, s / 32.0);
     return l;
@@ -135,7 +135,7 @@ const Rgb kMetalLight{192, 192, 192};
 const Rgb kMetalDark{128, 128, 128};
 
 // Colour of one point of the picture; painter's order: flag, pole, knob, emblem.
-Rgba sampleIcon(const Layout &l, double x, double y, bool flat) {
+Rgba sampleIcon(const Layout& l, double x, double y, bool flat) {
     Rgba out{0, 0, 0, 0};
     const double t = (x - l.flagX0) / (l.flagX1 - l.flagX0);
     const double dy = l.amp * wave(t);
@@ -198,21 +198,23 @@ std::vector<Rgba> renderIcon(int s, bool flat) {
                     acc.a += c.a;
                 }
             }
-            Rgba &p = px[static_cast<std::size_t>(y) * s + x];
-            if (acc.a > 0) p = {acc.r / acc.a, acc.g / acc.a, acc.b / acc.a, acc.a / (kSub * kSub)};
+            Rgba& p = px[static_cast<std::size_t>(y) * s + x];
+            if (acc.a > 0)
+                p = {acc.r / acc.a, acc.g / acc.a, acc.b / acc.a, acc.a / (kSub * kSub)};
         }
     }
     return px;
 }
 
 // Alpha below one half counts as transparent wherever only a mask exists.
-bool opaque(const Rgba &p) { return toByte(p.a * 255) >= 128; }
+bool opaque(const Rgba& p) {
+    return toByte(p.a * 255) >= 128;
+}
 
 std::vector<Rgb> windowsPalette16() {
-    return {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-            {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-            {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+    return {{0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+            {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+            {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
 }
 
 // The 16 standard colours, a 6x6x6 cube, then ramps for the icon's own
@@ -221,14 +223,18 @@ std::vector<Rgb> iconPalette256() {
     std::vector<Rgb> pal = windowsPalette16();
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b) pal.push_back({r * 51, g * 51, b * 51});
-    for (int i = 0; i < 8; ++i) pal.push_back(mix(kRedEdge, kRed, i / 7.0));
-    for (int i = 0; i < 8; ++i) pal.push_back(mix(kGoldEdge, kGoldLight, i / 7.0));
-    for (int i = 0; i < 8; ++i) pal.push_back(mix(kWoodDark, kWoodLight, i / 7.0));
+            for (int b = 0; b < 6; ++b)
+                pal.push_back({r * 51, g * 51, b * 51});
+    for (int i = 0; i < 8; ++i)
+        pal.push_back(mix(kRedEdge, kRed, i / 7.0));
+    for (int i = 0; i < 8; ++i)
+        pal.push_back(mix(kGoldEdge, kGoldLight, i / 7.0));
+    for (int i = 0; i < 8; ++i)
+        pal.push_back(mix(kWoodDark, kWoodLight, i / 7.0));
     return pal;
 }
 
-int nearest(const std::vector<Rgb> &pal, const Rgba &c) {
+int nearest(const std::vector<Rgb>& pal, const Rgba& c) {
     int best = 0;
     double bestD = 1e30;
     for (std::size_t i = 0; i < pal.size(); ++i) {
@@ -244,8 +250,8 @@ int nearest(const std::vector<Rgb> &pal, const Rgba &c) {
 
 // One icon image in the classic form: BITMAPINFOHEADER with doubled height,
 // optional palette, bottom-up XOR bits, then the 1 bpp AND mask.
-Bytes iconImage(const std::vector<Rgba> &px, int s, int bpp) {
-    const std::vector<Rgb> pal = bpp == 4 ? windowsPalette16()
+Bytes iconImage(const std::vector<Rgba>& px, int s, int bpp) {
+    const std::vector<Rgb> pal = bpp == 4   ? windowsPalette16()
                                  : bpp == 8 ? iconPalette256()
                                             : std::vector<Rgb>{};
     const int xorStride = (s * bpp + 31) / 32 * 4;
@@ -262,7 +268,7 @@ Bytes iconImage(const std::vector<Rgba> &px, int s, int bpp) {
     put32(out, 0);
     put32(out, static_cast<std::uint32_t>(pal.size()));
     put32(out, 0);
-    for (const Rgb &c : pal) {
+    for (const Rgb& c : pal) {
         out.push_back(static_cast<std::uint8_t>(c.b));
         out.push_back(static_cast<std::uint8_t>(c.g));
         out.push_back(static_cast<std::uint8_t>(c.r));
@@ -271,10 +277,11 @@ Bytes iconImage(const std::vector<Rgba> &px, int s, int bpp) {
     for (int row = s - 1; row >= 0; --row) {
         Bytes line(static_cast<std::size_t>(xorStride), 0);
         for (int x = 0; x < s; ++x) {
-            const Rgba &p = px[static_cast<std::size_t>(row) * s + x];
+            const Rgba& p = px[static_cast<std::size_t>(row) * s + x];
             if (bpp == 32) {
                 const int a = toByte(p.a * 255);
-                if (a == 0) continue;  // fully clear pixels stay 0,0,0,0
+                if (a == 0)
+                    continue; // fully clear pixels stay 0,0,0,0
                 line[x * 4 + 0] = static_cast<std::uint8_t>(toByte(p.b));
                 line[x * 4 + 1] = static_cast<std::uint8_t>(toByte(p.g));
                 line[x * 4 + 2] = static_cast<std::uint8_t>(toByte(p.r));
@@ -309,14 +316,15 @@ Bytes makeIcon() {
     };
     std::vector<Entry> entries;
     for (int bpp : {32, 8, 4}) {
-        for (int s : {48, 32, 16}) entries.push_back({s, bpp, iconImage(renderIcon(s, bpp == 4), s, bpp)});
+        for (int s : {48, 32, 16})
+            entries.push_back({s, bpp, iconImage(renderIcon(s, bpp == 4), s, bpp)});
     }
     Bytes out;
     put16(out, 0);
-    put16(out, 1);  // type: icon
+    put16(out, 1); // type: icon
     put16(out, static_cast<std::uint32_t>(entries.size()));
     std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(entries.size());
-    for (const Entry &e : entries) {
+    for (const Entry& e : entries) {
         out.push_back(static_cast<std::uint8_t>(e.size));
         out.push_back(static_cast<std::uint8_t>(e.size));
         out.push_back(static_cast<std::uint8_t>(e.bpp == 4 ? 16 : 0));
@@ -327,22 +335,22 @@ Bytes makeIcon() {
         put32(out, offset);
         offset += static_cast<std::uint32_t>(e.data.size());
     }
-    for (const Entry &e : entries) out.insert(out.end(), e.data.begin(), e.data.end());
+    for (const Entry& e : entries)
+        out.insert(out.end(), e.data.begin(), e.data.end());
     return out;
 }
 
-// ------------------------------------------------------------- backdrop ---
-
+// Backdrop
 constexpr int kBackW = 298;
 constexpr int kBackH = 161;
-constexpr int kShades = 128;  // palette entries per hue
-constexpr int kLevels = 32;   // brightness steps actually drawn; fewer = longer runs
+constexpr int kShades = 128; // palette entries per hue
+constexpr int kLevels = 32;  // brightness steps actually drawn; fewer = longer runs
 
 std::vector<Rgb> backdropPalette() {
     const Rgb blue[3] = {{3, 6, 24}, {26, 62, 160}, {118, 176, 255}};
     const Rgb red[3] = {{20, 2, 4}, {112, 12, 18}, {184, 44, 40}};
     std::vector<Rgb> pal;
-    for (const Rgb *ramp : {blue, red}) {
+    for (const Rgb* ramp : {blue, red}) {
         for (int i = 0; i < kShades; ++i) {
             const double t = i / double(kShades - 1);
             pal.push_back(t < 0.5 ? mix(ramp[0], ramp[1], t * 2) : mix(ramp[1], ramp[2], t * 2 - 1));
@@ -358,8 +366,8 @@ std::vector<std::uint8_t> backdropPixels() {
     std::vector<std::uint8_t> px(static_cast<std::size_t>(kBackW) * kBackH);
     const double mid = kBackW / 2.0;
     for (int y = 0; y < kBackH; ++y) {
-        const double seam = mid + 10 * (valueNoise(0.5, y / 7.0, 11) - 0.5) +
-                            4 * (valueNoise(3.5, y / 2.0, 12) - 0.5);
+        const double seam =
+            mid + 10 * (valueNoise(0.5, y / 7.0, 11) - 0.5) + 4 * (valueNoise(3.5, y / 2.0, 12) - 0.5);
         for (int x = 0; x < kBackW; ++x) {
             const double xc = x + 0.5;
             const double d = std::min(1.0, (xc > mid ? xc - mid : mid - xc) / mid);
@@ -382,10 +390,11 @@ std::vector<std::uint8_t> backdropPixels() {
 
 // RLE8 for one row: repeats of 3+ become encoded runs, the rest absolute
 // runs (>= 3 bytes, padded to a 16-bit boundary) or single encoded pixels.
-void rle8Row(Bytes &out, const std::uint8_t *row, int width) {
+void rle8Row(Bytes& out, const std::uint8_t* row, int width) {
     auto runAt = [&](int i) {
         int n = 1;
-        while (i + n < width && n < 255 && row[i + n] == row[i]) ++n;
+        while (i + n < width && n < 255 && row[i + n] == row[i])
+            ++n;
         return n;
     };
     int i = 0;
@@ -398,7 +407,8 @@ void rle8Row(Bytes &out, const std::uint8_t *row, int width) {
             continue;
         }
         int j = i;
-        while (j < width && j - i < 255 && runAt(j) < 3) j += runAt(j) == 2 && j - i < 254 ? 2 : 1;
+        while (j < width && j - i < 255 && runAt(j) < 3)
+            j += runAt(j) == 2 && j - i < 254 ? 2 : 1;
         const int len = j - i;
         if (len < 3) {
             for (int k = i; k < j; ++k) {
@@ -409,11 +419,12 @@ void rle8Row(Bytes &out, const std::uint8_t *row, int width) {
             out.push_back(0);
             out.push_back(static_cast<std::uint8_t>(len));
             out.insert(out.end(), row + i, row + j);
-            if (len % 2) out.push_back(0);
+            if (len % 2)
+                out.push_back(0);
         }
         i = j;
     }
-    out.push_back(0);  // end of line
+    out.push_back(0); // end of line
     out.push_back(0);
 }
 
@@ -421,8 +432,9 @@ Bytes makeBackdrop() {
     const std::vector<Rgb> pal = backdropPalette();
     const std::vector<std::uint8_t> px = backdropPixels();
     Bytes rle;
-    for (int y = kBackH - 1; y >= 0; --y) rle8Row(rle, &px[static_cast<std::size_t>(y) * kBackW], kBackW);
-    rle.push_back(0);  // end of bitmap
+    for (int y = kBackH - 1; y >= 0; --y)
+        rle8Row(rle, &px[static_cast<std::size_t>(y) * kBackW], kBackW);
+    rle.push_back(0); // end of bitmap
     rle.push_back(1);
 
     const std::uint32_t dataOffset = 14 + 40 + 4 * static_cast<std::uint32_t>(pal.size());
@@ -432,16 +444,16 @@ Bytes makeBackdrop() {
     put32(out, dataOffset);
     put32(out, 40);
     put32(out, kBackW);
-    put32(out, kBackH);  // positive: bottom-up
+    put32(out, kBackH); // positive: bottom-up
     put16(out, 1);
     put16(out, 8);
-    put32(out, 1);  // BI_RLE8
+    put32(out, 1); // BI_RLE8
     put32(out, static_cast<std::uint32_t>(rle.size()));
-    put32(out, 2835);  // 72 dpi
+    put32(out, 2835); // 72 dpi
     put32(out, 2835);
     put32(out, static_cast<std::uint32_t>(pal.size()));
     put32(out, 0);
-    for (const Rgb &c : pal) {
+    for (const Rgb& c : pal) {
         out.push_back(static_cast<std::uint8_t>(c.b));
         out.push_back(static_cast<std::uint8_t>(c.g));
         out.push_back(static_cast<std::uint8_t>(c.r));
@@ -451,9 +463,9 @@ Bytes makeBackdrop() {
     return out;
 }
 
-bool writeFile(const std::filesystem::path &path, const Bytes &data) {
+bool writeFile(const std::filesystem::path& path, const Bytes& data) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     f.close();
     if (!f) {
         std::fprintf(stderr, "make_art: cannot write %s\n", path.string().c_str());
@@ -463,9 +475,9 @@ bool writeFile(const std::filesystem::path &path, const Bytes &data) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const std::filesystem::path root = argc > 1 ? argv[1] : ".";
     const std::filesystem::path dir = root / "ui" / "res";
     std::error_code ec;
@@ -474,6 +486,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "make_art: cannot create %s: %s\n", dir.string().c_str(), ec.message().c_str());
         return 1;
     }
-    const bool ok = writeFile(dir / "quorvex.ico", makeIcon()) && writeFile(dir / "backdrop.bmp", makeBackdrop());
+    const bool ok =
+        writeFile(dir / "quorvex.ico", makeIcon()) && writeFile(dir / "backdrop.bmp", makeBackdrop());
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 
 #include "monitor/monitor.h"
 #include "support/data_file.h"
+#include "ui/history_window.h"
 #include "ui/main_window.h"
 #include "ui/resource.h"
 
@@ -28,11 +29,13 @@ struct ChildControl {
     int x, y, width, height;
 };
 
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_CENTER;
+
 const ChildControl kLabels[] = {
-    {IDC_CAPS, "STATIC", "Num Caps:\n0", 0x50000001, W / 4 - 37, H / 3, 75, 25},
-    {IDC_FCFRAGS, "STATIC", "Num FC Frags:\n0", 0x50000001, (W / 4) * 3 - 37, H / 3, 75, 25},
-    {IDC_RETURNS, "STATIC", "Num Returns:\n0", 0x50000001, W / 2 - 55, (H / 4) * 3, 100, 25},
-    {IDC_PLAYERNAME, "STATIC", "Current Playername:\n-", 0x50000001, W / 2 - 55, (H / 4) * 3 + 30, 100, 30},
+    {IDC_CAPS, "STATIC", "Num Caps:\n0", kLabelStyle, W / 4 - 37, H / 3, 75, 25},
+    {IDC_FCFRAGS, "STATIC", "Num FC Frags:\n0", kLabelStyle, (W / 4) * 3 - 37, H / 3, 75, 25},
+    {IDC_RETURNS, "STATIC", "Num Returns:\n0", kLabelStyle, W / 2 - 55, (H / 4) * 3, 100, 25},
+    {IDC_PLAYERNAME, "STATIC", "Current Playername:\n-", kLabelStyle, W / 2 - 55, (H / 4) * 3 + 30, 100, 30},
 };
 
 HWND CreateChild(HWND parent, const ChildControl& c) {
@@ -43,13 +46,15 @@ HWND CreateChild(HWND parent, const ChildControl& c) {
 
 LRESULT MsgCreate(HWND window) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    HWND picture = CreateChild(window, {IDC_PICTURE, "STATIC", "", 0x5000000E, 0, 0, 50, 25});
+    HWND picture =
+        CreateChild(window, {IDC_PICTURE, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, 50, 25});
     // Every STATIC made from now on, the labels among them, paints no background of its own.
     state.previousStaticProc = reinterpret_cast<WNDPROC>(
         SetClassLongPtrA(picture, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(TransparentLabelProc)));
     for (const ChildControl& label : kLabels)
         CreateChild(window, label);
-    HWND statusBar = CreateChild(window, {IDC_STATUSBAR, STATUSCLASSNAMEA, nullptr, 0x50000000, 0, 0, 0, 0});
+    HWND statusBar =
+        CreateChild(window, {IDC_STATUSBAR, STATUSCLASSNAMEA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0});
 
     HANDLE bitmap = LoadImageA(instance, MAKEINTRESOURCEA(IDB_BACKDROP), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
     SendMessageA(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
@@ -85,6 +90,9 @@ LRESULT MsgCommand(HWND window, WPARAM wParam) {
     case IDM_ECHO: ToggleEcho(); break;
     case IDM_WINAMP: SetPlayerMode(0); break;
     case IDM_WMP: SetPlayerMode(1); break;
+    case IDM_HISTORY:
+        ShowHistoryWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
+        break;
     default: break;
     }
     return 0;
@@ -100,20 +108,23 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE: return MsgSize(window);
     case WM_COMMAND: return MsgCommand(window, wParam);
     case WM_CLOSE:
+        JournalVisitSoFar();
         SaveStats();
         DestroyWindow(window);
         return 0;
     case WM_ENDSESSION:
         // Windows is ending the session: what was counted since the last save would be lost.
-        if (wParam)
+        if (wParam) {
+            JournalVisitSoFar();
             SaveStats();
+        }
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) != GetDlgItem(window, IDC_PICTURE))
             SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-    case WM_LBUTTONDOWN: SendMessageA(window, WM_SYSCOMMAND, 0xF012, 0); return 0;
+    case WM_LBUTTONDOWN: SendMessageA(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

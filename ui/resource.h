@@ -8,6 +8,7 @@
 #define IDR_MAINMENU 101
 #define IDM_EXIT 9001
 #define IDM_RESPONSE_STRINGS 9002
+#define IDM_HISTORY 9008
 
 // Icons, bitmaps and the manifest
 #define IDI_QUORVEX 201

@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
         WaitForPlayerDialog("Jump to file", self, kWinampDialogPoll);
     cpu = ThreadCpuSeconds() - cpu;
     wall = GetTickCount() - wall;
-    std::printf("%d waits for a dialog that never comes: %.2f s of wall time, %.3f s of CPU (%.1f%% of a core)\n",
-                waits, wall / 1000.0, cpu, 100.0 * cpu / (wall / 1000.0));
+    std::printf(
+        "%d waits for a dialog that never comes: %.2f s of wall time, %.3f s of CPU (%.1f%% of a core)\n",
+        waits, wall / 1000.0, cpu, 100.0 * cpu / (wall / 1000.0));
     return 0;
 }

@@ -8,7 +8,7 @@ namespace qxsim {
 
 namespace {
 
-bool is_blank(char c) {
+bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
@@ -32,18 +32,18 @@ size_t put(char* out, size_t cap, const char* fmt, ...) {
     return static_cast<size_t>(n) < cap ? static_cast<size_t>(n) : cap - 1;
 }
 
-bool span_is(const char* s, size_t len, const char* word) {
+bool SpanIs(const char* s, size_t len, const char* word) {
     size_t n = std::strlen(word);
     return len == n && std::memcmp(s, word, n) == 0;
 }
 
 } // namespace
 
-bool is_colour_code(const char* s, size_t remaining) {
+bool IsColourCode(const char* s, size_t remaining) {
     return s && remaining >= 2 && s[0] == '^' && s[1] >= '0' && s[1] <= '7';
 }
 
-size_t clean_message(const char* msg, size_t len, char* out, size_t cap) {
+size_t CleanMessage(const char* msg, size_t len, char* out, size_t cap) {
     if (!out || cap == 0) {
         return 0;
     }
@@ -60,10 +60,10 @@ size_t clean_message(const char* msg, size_t len, char* out, size_t cap) {
     }
     const size_t room = cap - 3; // the final CRLF and the NUL always fit
     size_t n = 0;
-    bool at_line_end = false;
+    bool atLineEnd = false;
     for (size_t i = 0; i < len; ++i) {
         char c = msg[i];
-        if (is_colour_code(msg + i, len - i)) {
+        if (IsColourCode(msg + i, len - i)) {
             ++i;
             continue;
         }
@@ -79,16 +79,16 @@ size_t clean_message(const char* msg, size_t len, char* out, size_t cap) {
             }
             out[n++] = '\r';
             out[n++] = '\n';
-            at_line_end = true;
+            atLineEnd = true;
             continue;
         }
         if (n + 1 > room) {
             break;
         }
         out[n++] = c;
-        at_line_end = false;
+        atLineEnd = false;
     }
-    if (!at_line_end) {
+    if (!atLineEnd) {
         out[n++] = '\r';
         out[n++] = '\n';
     }
@@ -96,7 +96,7 @@ size_t clean_message(const char* msg, size_t len, char* out, size_t cap) {
     return n;
 }
 
-bool counter_add(LogCounter* counter, size_t len) {
+bool CounterAdd(LogCounter* counter, size_t len) {
     if (!counter) {
         return false;
     }
@@ -112,11 +112,11 @@ bool counter_add(LogCounter* counter, size_t len) {
     return false;
 }
 
-size_t command_slash(const char* line, size_t len) {
+size_t CommandSlash(const char* line, size_t len) {
     return (line && len > 0 && (line[0] == '\\' || line[0] == '/')) ? 1 : 0;
 }
 
-size_t next_command(const char* text, size_t len, size_t pos, Span* cmd) {
+size_t NextCommand(const char* text, size_t len, size_t pos, Span* cmd) {
     if (!text || pos >= len) {
         if (cmd) {
             cmd->start = len;
@@ -136,10 +136,10 @@ size_t next_command(const char* text, size_t len, size_t pos, Span* cmd) {
     }
     size_t start = pos;
     size_t end = i;
-    while (start < end && is_blank(text[start])) {
+    while (start < end && IsBlank(text[start])) {
         ++start;
     }
-    while (end > start && is_blank(text[end - 1])) {
+    while (end > start && IsBlank(text[end - 1])) {
         --end;
     }
     if (cmd) {
@@ -161,7 +161,7 @@ void tokenize(const char* cmd, size_t len, Args* args) {
     size_t out = 0;
     size_t i = 0;
     while (i < len && args->argc < kMaxArgs) {
-        while (i < len && is_blank(cmd[i])) {
+        while (i < len && IsBlank(cmd[i])) {
             ++i;
         }
         if (i >= len || out >= cap) {
@@ -180,7 +180,7 @@ void tokenize(const char* cmd, size_t len, Args* args) {
                 ++i; // the closing quote
             }
         } else {
-            while (i < len && !is_blank(cmd[i]) && cmd[i] != '"') {
+            while (i < len && !IsBlank(cmd[i]) && cmd[i] != '"') {
                 if (out + 1 < cap) {
                     args->storage[out++] = cmd[i];
                 }
@@ -192,7 +192,7 @@ void tokenize(const char* cmd, size_t len, Args* args) {
     }
 }
 
-size_t join_args(const Args* args, int from, char* out, size_t cap) {
+size_t JoinArgs(const Args* args, int from, char* out, size_t cap) {
     if (!out || cap == 0) {
         return 0;
     }
@@ -213,7 +213,7 @@ size_t join_args(const Args* args, int from, char* out, size_t cap) {
     return n;
 }
 
-bool equals_nocase(const char* a, const char* b) {
+bool EqualsNocase(const char* a, const char* b) {
     if (!a || !b) {
         return false;
     }
@@ -225,31 +225,31 @@ bool equals_nocase(const char* a, const char* b) {
     return *a == *b;
 }
 
-size_t format_chat(const char* name, const char* text, char* out, size_t cap) {
+size_t FormatChat(const char* name, const char* text, char* out, size_t cap) {
     return put(out, cap, "%s^7: ^2%s", name ? name : "", text ? text : "");
 }
 
-size_t format_entered(const char* name, char* out, size_t cap) {
+size_t FormatEntered(const char* name, char* out, size_t cap) {
     return put(out, cap, "%s^7 entered the game", name ? name : "");
 }
 
-size_t format_name_query(const char* name, char* out, size_t cap) {
+size_t FormatNameQuery(const char* name, char* out, size_t cap) {
     return put(out, cap, "\"name\" is:\"%s^7\" default:\"%s^7\"", name ? name : "", kDefaultName);
 }
 
-bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out, size_t cap) {
-    if (!name || name_cap == 0 || !new_name || new_len == 0) {
+bool RenamePlayer(char* name, size_t nameCap, const char* newName, size_t newLen, char* out, size_t cap) {
+    if (!name || nameCap == 0 || !newName || newLen == 0) {
         return false;
     }
     char fresh[kMaxName + 1];
-    size_t n = new_len;
+    size_t n = newLen;
     if (n > kMaxName) {
         n = kMaxName;
     }
-    if (n > name_cap - 1) {
-        n = name_cap - 1;
+    if (n > nameCap - 1) {
+        n = nameCap - 1;
     }
-    std::memcpy(fresh, new_name, n);
+    std::memcpy(fresh, newName, n);
     fresh[n] = '\0';
     if (fresh[0] == '\0' || std::strcmp(fresh, name) == 0) {
         return false;
@@ -259,7 +259,7 @@ bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new
     return true;
 }
 
-Action run_command(const char* cmd, size_t len, char* name, size_t name_cap, char* out, size_t cap) {
+Action RunCommand(const char* cmd, size_t len, char* name, size_t nameCap, char* out, size_t cap) {
     if (out && cap > 0) {
         out[0] = '\0';
     }
@@ -270,34 +270,33 @@ Action run_command(const char* cmd, size_t len, char* name, size_t name_cap, cha
     }
     const char* word = args.argv[0];
     char text[sizeof(args.storage)];
-    if (equals_nocase(word, "say")) {
+    if (EqualsNocase(word, "say")) {
         if (args.argc < 2) {
             return Action::None; // the game ignores an empty say
         }
-        join_args(&args, 1, text, sizeof(text));
-        format_chat(name, text, out, cap);
+        JoinArgs(&args, 1, text, sizeof(text));
+        FormatChat(name, text, out, cap);
         return Action::Print;
     }
-    if (equals_nocase(word, "echo")) {
-        join_args(&args, 1, out, cap);
+    if (EqualsNocase(word, "echo")) {
+        JoinArgs(&args, 1, out, cap);
         return Action::Print;
     }
-    if (equals_nocase(word, "name")) {
+    if (EqualsNocase(word, "name")) {
         if (args.argc == 1) {
-            format_name_query(name, out, cap);
+            FormatNameQuery(name, out, cap);
             return Action::Print;
         }
-        return rename_player(name, name_cap, args.argv[1], std::strlen(args.argv[1]), out, cap)
-                   ? Action::Print
-                   : Action::None;
+        return RenamePlayer(name, nameCap, args.argv[1], std::strlen(args.argv[1]), out, cap) ? Action::Print
+                                                                                              : Action::None;
     }
-    if (equals_nocase(word, "quit")) {
+    if (EqualsNocase(word, "quit")) {
         return Action::Quit;
     }
     return Action::None;
 }
 
-size_t transcript_text(const char* line, size_t len, char* out, size_t cap) {
+size_t TranscriptText(const char* line, size_t len, char* out, size_t cap) {
     if (!out || cap == 0) {
         return 0;
     }
@@ -310,11 +309,11 @@ size_t transcript_text(const char* line, size_t len, char* out, size_t cap) {
     return n;
 }
 
-ScriptParse parse_script_line(const char* line, size_t len, ScriptLine* out) {
+ScriptParse ParseScriptLine(const char* line, size_t len, ScriptLine* out) {
     if (!out) {
         return ScriptParse::Error;
     }
-    out->delay_ms = 0;
+    out->delayMs = 0;
     out->kind = ScriptKind::Message;
     out->text.start = 0;
     out->text.len = 0;
@@ -344,7 +343,7 @@ ScriptParse parse_script_line(const char* line, size_t len, ScriptLine* out) {
             return ScriptParse::Error;
         }
     }
-    out->delay_ms = delay;
+    out->delayMs = delay;
     if (i < len) {
         if (line[i] != ' ' && line[i] != '\t') {
             out->error = "expected a space after the delay";
@@ -364,54 +363,54 @@ ScriptParse parse_script_line(const char* line, size_t len, ScriptLine* out) {
         return ScriptParse::Event;
     }
     size_t word = i + 1;
-    size_t word_end = word;
-    while (word_end < len && line[word_end] != ' ' && line[word_end] != '\t') {
-        ++word_end;
+    size_t wordEnd = word;
+    while (wordEnd < len && line[wordEnd] != ' ' && line[wordEnd] != '\t') {
+        ++wordEnd;
     }
-    size_t arg = word_end;
+    size_t arg = wordEnd;
     if (arg < len) {
         ++arg; // one separator; the rest belongs to the argument
     }
-    size_t arg_end = len;
+    size_t argEnd = len;
     out->text.start = arg;
-    out->text.len = arg_end - arg;
-    size_t trimmed_start = arg;
-    size_t trimmed_end = arg_end;
-    while (trimmed_start < trimmed_end && (line[trimmed_start] == ' ' || line[trimmed_start] == '\t')) {
-        ++trimmed_start;
+    out->text.len = argEnd - arg;
+    size_t trimmedStart = arg;
+    size_t trimmedEnd = argEnd;
+    while (trimmedStart < trimmedEnd && (line[trimmedStart] == ' ' || line[trimmedStart] == '\t')) {
+        ++trimmedStart;
     }
-    while (trimmed_end > trimmed_start && (line[trimmed_end - 1] == ' ' || line[trimmed_end - 1] == '\t')) {
-        --trimmed_end;
+    while (trimmedEnd > trimmedStart && (line[trimmedEnd - 1] == ' ' || line[trimmedEnd - 1] == '\t')) {
+        --trimmedEnd;
     }
     const char* w = line + word;
-    size_t wlen = word_end - word;
-    if (span_is(w, wlen, "enter") || span_is(w, wlen, "clear") || span_is(w, wlen, "close")) {
-        if (trimmed_end > trimmed_start) {
+    size_t wlen = wordEnd - word;
+    if (SpanIs(w, wlen, "enter") || SpanIs(w, wlen, "clear") || SpanIs(w, wlen, "close")) {
+        if (trimmedEnd > trimmedStart) {
             out->error = "this directive takes no argument";
             return ScriptParse::Error;
         }
-        out->kind = span_is(w, wlen, "enter")   ? ScriptKind::Enter
-                    : span_is(w, wlen, "clear") ? ScriptKind::Clear
-                                                : ScriptKind::Close;
+        out->kind = SpanIs(w, wlen, "enter")   ? ScriptKind::Enter
+                    : SpanIs(w, wlen, "clear") ? ScriptKind::Clear
+                                               : ScriptKind::Close;
         out->text.len = 0;
         return ScriptParse::Event;
     }
-    if (span_is(w, wlen, "say")) {
+    if (SpanIs(w, wlen, "say")) {
         out->kind = ScriptKind::Say;
         return ScriptParse::Event;
     }
-    if (span_is(w, wlen, "rename")) {
-        if (trimmed_end == trimmed_start) {
+    if (SpanIs(w, wlen, "rename")) {
+        if (trimmedEnd == trimmedStart) {
             out->error = "@rename needs the new name";
             return ScriptParse::Error;
         }
-        if (trimmed_end - trimmed_start > kMaxName) {
+        if (trimmedEnd - trimmedStart > kMaxName) {
             out->error = "@rename name longer than 63 characters";
             return ScriptParse::Error;
         }
         out->kind = ScriptKind::Rename;
-        out->text.start = trimmed_start;
-        out->text.len = trimmed_end - trimmed_start;
+        out->text.start = trimmedStart;
+        out->text.len = trimmedEnd - trimmedStart;
         return ScriptParse::Event;
     }
     out->error = "unknown directive (write @@ to print a line starting with @)";

@@ -16,13 +16,13 @@ constexpr int kMaxArgs = 64;
 constexpr const char* kDefaultName = "Padawan";
 
 // A caret followed by 0-7; other carets are plain text.
-bool is_colour_code(const char* s, size_t remaining);
+bool IsColourCode(const char* s, size_t remaining);
 
 // Makes a message ready for the log: colour codes gone, every line end (CRLF, lone CR, lone LF) written
 // as CRLF, and a CRLF at the end if it has none. Writes at most cap - 1 characters plus a NUL, cutting
 // before a line end rather than through it, and always keeps room for the final CRLF when cap >= 3.
 // Returns the length written.
-size_t clean_message(const char* msg, size_t len, char* out, size_t cap);
+size_t CleanMessage(const char* msg, size_t len, char* out, size_t cap);
 
 // Running count of characters appended to the log. Clearing the log does not reset it.
 struct LogCounter {
@@ -31,10 +31,10 @@ struct LogCounter {
 
 // Counts len more characters. True when they must replace the whole log instead of being appended; the
 // count then restarts at len.
-bool counter_add(LogCounter* counter, size_t len);
+bool CounterAdd(LogCounter* counter, size_t len);
 
 // How many characters to skip at the start of a typed line: one leading '\' or '/'.
-size_t command_slash(const char* line, size_t len);
+size_t CommandSlash(const char* line, size_t len);
 
 struct Span {
     size_t start;
@@ -44,7 +44,7 @@ struct Span {
 // Finds the command starting at pos: it ends at a ';' outside double quotes or at a CR or LF (quotes do
 // not carry past a line end). cmd gets it without surrounding blanks. Returns where the next command
 // starts; the text is done when that reaches len.
-size_t next_command(const char* text, size_t len, size_t pos, Span* cmd);
+size_t NextCommand(const char* text, size_t len, size_t pos, Span* cmd);
 
 // A command cut into words as the game does: blanks separate words, a word opening with '"' runs to the
 // next '"' (quotes dropped), any other word stops at a blank or a '"'. Words past kMaxArgs are dropped.
@@ -57,28 +57,28 @@ struct Args {
 void tokenize(const char* cmd, size_t len, Args* args);
 
 // Words from `from` on, joined by single spaces. Returns the length written.
-size_t join_args(const Args* args, int from, char* out, size_t cap);
+size_t JoinArgs(const Args* args, int from, char* out, size_t cap);
 
-bool equals_nocase(const char* a, const char* b);
+bool EqualsNocase(const char* a, const char* b);
 
 // Game lines about the player, with the colour codes the game puts in them.
-size_t format_chat(const char* name, const char* text, char* out, size_t cap);
-size_t format_entered(const char* name, char* out, size_t cap);
-size_t format_name_query(const char* name, char* out, size_t cap);
+size_t FormatChat(const char* name, const char* text, char* out, size_t cap);
+size_t FormatEntered(const char* name, char* out, size_t cap);
+size_t FormatNameQuery(const char* name, char* out, size_t cap);
 
-// Renames the player held in name (capacity name_cap). False, with nothing written, when the new name is
+// Renames the player held in name (capacity nameCap). False, with nothing written, when the new name is
 // empty or the same; otherwise out gets the rename line.
-bool rename_player(char* name, size_t name_cap, const char* new_name, size_t new_len, char* out, size_t cap);
+bool RenamePlayer(char* name, size_t nameCap, const char* newName, size_t newLen, char* out, size_t cap);
 
 enum class Action { None, Print, Quit };
 
 // Runs one command of the few the stand-in knows (say, echo, name, quit). Print: out holds the message to
 // print. A rename changes name in place.
-Action run_command(const char* cmd, size_t len, char* name, size_t name_cap, char* out, size_t cap);
+Action RunCommand(const char* cmd, size_t len, char* name, size_t nameCap, char* out, size_t cap);
 
 // The typed line as the transcript holds it: bytes unchanged except CR and LF, which would break the
 // one-record-per-line layout and become spaces. Returns the length written.
-size_t transcript_text(const char* line, size_t len, char* out, size_t cap);
+size_t TranscriptText(const char* line, size_t len, char* out, size_t cap);
 
 // Script lines: "<delay-ms> <message>" or "<delay-ms> @directive [argument]".
 enum class ScriptKind { Message, Enter, Clear, Close, Say, Rename };
@@ -87,13 +87,13 @@ enum class ScriptParse { Skip, Event, Error };
 constexpr unsigned long kMaxScriptDelay = 86400000;
 
 struct ScriptLine {
-    unsigned long delay_ms;
+    unsigned long delayMs;
     ScriptKind kind;
     Span text; // the message or the directive's argument, within the parsed line
     const char* error;
 };
 
 // Skip for blank lines and '#' comments. A trailing CR (CRLF files) is ignored.
-ScriptParse parse_script_line(const char* line, size_t len, ScriptLine* out);
+ScriptParse ParseScriptLine(const char* line, size_t len, ScriptLine* out);
 
 } // namespace qxsim

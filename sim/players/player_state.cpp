@@ -10,7 +10,7 @@ char fold(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool blank_line(const char* line, size_t len) {
+bool BlankLine(const char* line, size_t len) {
     for (size_t k = 0; k < len; ++k) {
         if (line[k] != ' ' && line[k] != '\t') {
             return false;
@@ -19,42 +19,42 @@ bool blank_line(const char* line, size_t len) {
     return true;
 }
 
-std::string line_error(size_t line_no, const char* what) {
-    return "line " + std::to_string(line_no) + ": " + what;
+std::string LineError(size_t lineNo, const char* what) {
+    return "line " + std::to_string(lineNo) + ": " + what;
 }
 
 } // namespace
 
-bool parse_playlist(const char* data, size_t len, PlaylistKind kind, std::vector<Entry>* out,
-                    std::string* error) {
+bool ParsePlaylist(const char* data, size_t len, PlaylistKind kind, std::vector<Entry>* out,
+                   std::string* error) {
     out->clear();
     size_t pos = 0;
-    size_t line_no = 0;
+    size_t lineNo = 0;
     while (pos < len) {
         size_t end = pos;
         while (end < len && data[end] != '\n') {
             ++end;
         }
-        ++line_no;
+        ++lineNo;
         const char* line = data + pos;
         size_t n = end - pos;
         pos = end + 1;
         if (n > 0 && line[n - 1] == '\r') {
             --n;
         }
-        if (blank_line(line, n)) {
+        if (BlankLine(line, n)) {
             continue;
         }
         if (std::memchr(line, '\0', n) || std::memchr(line, '\r', n)) {
-            *error = line_error(line_no, "holds a NUL or a lone CR");
+            *error = LineError(lineNo, "holds a NUL or a lone CR");
             return false;
         }
         if (n > kMaxEntryBytes) {
-            *error = line_error(line_no, "is longer than 1000 bytes");
+            *error = LineError(lineNo, "is longer than 1000 bytes");
             return false;
         }
         if (out->size() >= kMaxEntries) {
-            *error = line_error(line_no, "is one entry too many (at most 10000)");
+            *error = LineError(lineNo, "is one entry too many (at most 10000)");
             return false;
         }
         Entry entry;
@@ -62,18 +62,18 @@ bool parse_playlist(const char* data, size_t len, PlaylistKind kind, std::vector
         if (kind == PlaylistKind::TitleTabArtist) {
             const char* tab = static_cast<const char*>(std::memchr(line, '\t', n));
             if (!tab) {
-                *error = line_error(line_no, "has no tab between title and artist (use \"-\" for no artist)");
+                *error = LineError(lineNo, "has no tab between title and artist (use \"-\" for no artist)");
                 return false;
             }
-            size_t title_len = static_cast<size_t>(tab - line);
-            if (std::memchr(tab + 1, '\t', n - title_len - 1)) {
-                *error = line_error(line_no, "has more than one tab");
+            size_t titleLen = static_cast<size_t>(tab - line);
+            if (std::memchr(tab + 1, '\t', n - titleLen - 1)) {
+                *error = LineError(lineNo, "has more than one tab");
                 return false;
             }
-            entry.title.assign(line, title_len);
-            entry.artist.assign(tab + 1, n - title_len - 1);
+            entry.title.assign(line, titleLen);
+            entry.artist.assign(tab + 1, n - titleLen - 1);
             if (entry.title.empty() || entry.artist.empty()) {
-                *error = line_error(line_no, "has an empty title or artist (use \"-\" for no artist)");
+                *error = LineError(lineNo, "has an empty title or artist (use \"-\" for no artist)");
                 return false;
             }
         }
@@ -86,7 +86,7 @@ bool parse_playlist(const char* data, size_t len, PlaylistKind kind, std::vector
     return true;
 }
 
-bool load_playlist(const char* path, PlaylistKind kind, std::vector<Entry>* out, std::string* error) {
+bool LoadPlaylist(const char* path, PlaylistKind kind, std::vector<Entry>* out, std::string* error) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) {
         *error = "cannot open";
@@ -103,16 +103,16 @@ bool load_playlist(const char* path, PlaylistKind kind, std::vector<Entry>* out,
         }
         data.append(chunk, n);
     }
-    bool read_error = std::ferror(f) != 0;
+    bool readError = std::ferror(f) != 0;
     std::fclose(f);
-    if (read_error) {
+    if (readError) {
         *error = "cannot read";
         return false;
     }
-    return parse_playlist(data.data(), data.size(), kind, out, error);
+    return ParsePlaylist(data.data(), data.size(), kind, out, error);
 }
 
-bool contains_nocase(const std::string& text, const std::string& needle) {
+bool ContainsNocase(const std::string& text, const std::string& needle) {
     if (needle.size() > text.size()) {
         return false;
     }
@@ -128,16 +128,16 @@ bool contains_nocase(const std::string& text, const std::string& needle) {
     return false;
 }
 
-long find_entry(const std::vector<Entry>& entries, const std::string& query) {
+long FindEntry(const std::vector<Entry>& entries, const std::string& query) {
     for (size_t k = 0; k < entries.size(); ++k) {
-        if (contains_nocase(entries[k].text, query)) {
+        if (ContainsNocase(entries[k].text, query)) {
             return static_cast<long>(k);
         }
     }
     return -1;
 }
 
-bool parse_number(const char* text, unsigned long max, unsigned long* out) {
+bool ParseNumber(const char* text, unsigned long max, unsigned long* out) {
     if (!text || !*text) {
         return false;
     }
@@ -156,7 +156,7 @@ bool parse_number(const char* text, unsigned long max, unsigned long* out) {
     return true;
 }
 
-const char* status_word(Status status) {
+const char* StatusWord(Status status) {
     switch (status) {
     case Status::Playing: return "playing";
     case Status::Paused: return "paused";
@@ -165,7 +165,7 @@ const char* status_word(Status status) {
     return "stopped";
 }
 
-void step(PlayState* state, int direction) {
+void Step(PlayState* state, int direction) {
     size_t count = state->entries.size();
     if (count == 0) {
         return;
@@ -185,7 +185,7 @@ void step(PlayState* state, int direction) {
     }
 }
 
-std::string record_text(const char* text, size_t len) {
+std::string RecordText(const char* text, size_t len) {
     std::string out;
     if (!text) {
         return out;
@@ -217,8 +217,8 @@ void Record::line(const std::string& text) {
 }
 
 void Record::state(const PlayState& state, const std::string& text) {
-    line("state " + std::to_string(state.index) + " " + status_word(state.status) + " repeat=" +
-         (state.repeat ? "1" : "0") + " shuffle=" + (state.shuffle ? "1" : "0") + " " + text);
+    line("state " + std::to_string(state.index) + " " + StatusWord(state.status) +
+         " repeat=" + (state.repeat ? "1" : "0") + " shuffle=" + (state.shuffle ? "1" : "0") + " " + text);
 }
 
 void Record::close() {

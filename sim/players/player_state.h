@@ -31,21 +31,21 @@ enum class PlaylistKind {
 
 // Splits a playlist file's bytes into entries. Lines end at LF, a CR before the LF is dropped, blank
 // lines (spaces and tabs only) are skipped. On a bad line, false with error naming the line.
-bool parse_playlist(const char* data, size_t len, PlaylistKind kind, std::vector<Entry>* out,
-                    std::string* error);
-bool load_playlist(const char* path, PlaylistKind kind, std::vector<Entry>* out, std::string* error);
+bool ParsePlaylist(const char* data, size_t len, PlaylistKind kind, std::vector<Entry>* out,
+                   std::string* error);
+bool LoadPlaylist(const char* path, PlaylistKind kind, std::vector<Entry>* out, std::string* error);
 
 // Whether text holds needle, letters a-z matched in either case and every other byte exactly. An
 // empty needle is found everywhere.
-bool contains_nocase(const std::string& text, const std::string& needle);
+bool ContainsNocase(const std::string& text, const std::string& needle);
 // Index of the first entry whose text holds the query, or -1.
-long find_entry(const std::vector<Entry>& entries, const std::string& query);
+long FindEntry(const std::vector<Entry>& entries, const std::string& query);
 
 // A whole decimal number from 0 to max, nothing else around it.
-bool parse_number(const char* text, unsigned long max, unsigned long* out);
+bool ParseNumber(const char* text, unsigned long max, unsigned long* out);
 
 enum class Status { Playing, Paused, Stopped };
-const char* status_word(Status status);
+const char* StatusWord(Status status);
 
 struct PlayState {
     std::vector<Entry> entries;
@@ -57,15 +57,15 @@ struct PlayState {
 
 // One entry along (+1 towards the end, -1 towards the start). At either end it wraps round when
 // repeat is on and stays put when it is off. Shuffle does not reorder: tests stay predictable.
-void step(PlayState* state, int direction);
+void Step(PlayState* state, int direction);
 
 // Bytes from another process made fit for a one-line record: CR and LF become spaces, NUL ends the
 // text, at most kMaxRecordedText bytes are kept.
-std::string record_text(const char* text, size_t len);
+std::string RecordText(const char* text, size_t len);
 
 // The record file: one line per event, flushed at once so a test can read it while the program runs.
 class Record {
-public:
+  public:
     ~Record();
     bool open(const char* path);
     void line(const std::string& text);
@@ -73,7 +73,7 @@ public:
     void state(const PlayState& state, const std::string& text);
     void close();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };
 

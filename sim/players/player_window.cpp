@@ -7,7 +7,7 @@ namespace qxplayers {
 
 namespace {
 
-LRESULT CALLBACK nest_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK NestProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_SIZE) {
         if (HWND first = GetWindow(hwnd, GW_CHILD)) {
             MoveWindow(first, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
@@ -17,7 +17,7 @@ LRESULT CALLBACK nest_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-void push_string(std::vector<WORD>* out, const wchar_t* text) {
+void PushString(std::vector<WORD>* out, const wchar_t* text) {
     for (const wchar_t* p = text; *p; ++p) {
         out->push_back(static_cast<WORD>(*p));
     }
@@ -26,7 +26,7 @@ void push_string(std::vector<WORD>* out, const wchar_t* text) {
 
 } // namespace
 
-bool register_pane_classes(HINSTANCE instance) {
+bool RegisterPaneClasses(HINSTANCE instance) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = instance;
@@ -36,12 +36,12 @@ bool register_pane_classes(HINSTANCE instance) {
     if (!RegisterClassA(&wc)) {
         return false;
     }
-    wc.lpfnWndProc = nest_proc;
+    wc.lpfnWndProc = NestProc;
     wc.lpszClassName = kNestClass;
     return RegisterClassA(&wc) != 0;
 }
 
-std::vector<WORD> dialog_template(const wchar_t* title, DWORD style, short cx, short cy) {
+std::vector<WORD> DialogTemplate(const wchar_t* title, DWORD style, short cx, short cy) {
     std::vector<WORD> t;
     style |= DS_SETFONT;
     // DLGTEMPLATE: style, extended style (DWORDs, low word first), item count, x, y, cx, cy.
@@ -56,16 +56,16 @@ std::vector<WORD> dialog_template(const wchar_t* title, DWORD style, short cx, s
     t.push_back(static_cast<WORD>(cy));
     t.push_back(0); // no menu
     t.push_back(0); // the standard dialog class
-    push_string(&t, title);
+    PushString(&t, title);
     t.push_back(8); // point size, then the face
-    push_string(&t, L"MS Shell Dlg");
+    PushString(&t, L"MS Shell Dlg");
     // The dialog functions want the template DWORD-aligned; vector storage is.
     return t;
 }
 
-HWND make_child(HWND parent, const char* cls, const char* text, DWORD style, int id, int x, int y, int w,
-                int h, HFONT font, DWORD ex_style) {
-    HWND hwnd = CreateWindowExA(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id, int x, int y, int w,
+               int h, HFONT font, DWORD exStyle) {
+    HWND hwnd = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
                                 nullptr);
     if (hwnd && font) {
@@ -74,7 +74,7 @@ HWND make_child(HWND parent, const char* cls, const char* text, DWORD style, int
     return hwnd;
 }
 
-bool subclass(HWND hwnd, WNDPROC proc) {
+bool Subclass(HWND hwnd, WNDPROC proc) {
     LONG_PTR old = GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
     if (!old) {
         return false;
@@ -83,12 +83,12 @@ bool subclass(HWND hwnd, WNDPROC proc) {
     return SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)) != 0;
 }
 
-LRESULT call_old(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CallOld(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     WNDPROC old = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     return old ? CallWindowProcA(old, hwnd, msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-int child_number(HWND hwnd) {
+int ChildNumber(HWND hwnd) {
     HWND parent = GetParent(hwnd);
     int n = 1;
     for (HWND w = parent ? GetWindow(parent, GW_CHILD) : nullptr; w; w = GetWindow(w, GW_HWNDNEXT), ++n) {
@@ -99,7 +99,7 @@ int child_number(HWND hwnd) {
     return 0;
 }
 
-HWND nth_child(HWND parent, int index) {
+HWND NthChild(HWND parent, int index) {
     HWND w = GetWindow(parent, GW_CHILD);
     for (int k = 0; k < index && w; ++k) {
         w = GetWindow(w, GW_HWNDNEXT);
@@ -107,7 +107,7 @@ HWND nth_child(HWND parent, int index) {
     return w;
 }
 
-std::string window_text(HWND hwnd) {
+std::string WindowText(HWND hwnd) {
     int len = GetWindowTextLengthA(hwnd);
     if (len <= 0) {
         return std::string();
@@ -118,8 +118,9 @@ std::string window_text(HWND hwnd) {
     return text;
 }
 
-std::string command_record(WPARAM wp, LPARAM lp, bool sent) {
-    std::string out = "command " + std::to_string(static_cast<unsigned long long>(wp)) + (sent ? " sent" : " posted");
+std::string CommandRecord(WPARAM wp, LPARAM lp, bool sent) {
+    std::string out =
+        "command " + std::to_string(static_cast<unsigned long long>(wp)) + (sent ? " sent" : " posted");
     if (lp != 0) {
         char hex[32];
         std::snprintf(hex, sizeof(hex), " lparam 0x%llX", static_cast<unsigned long long>(lp));
@@ -128,9 +129,71 @@ std::string command_record(WPARAM wp, LPARAM lp, bool sent) {
     return out;
 }
 
-void complain(const char* program, const std::string& message) {
+void Complain(const char* program, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", program, message.c_str());
     std::fflush(stderr);
+}
+
+int ParsePlayerCommandLine(int argc, char** argv, const PlayerCommandLine& line, PlayState* play,
+                           Record* record) {
+    const char* playlist = nullptr;
+    const char* recordPath = nullptr;
+    unsigned long start = 0;
+    bool startGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string opt = argv[i];
+        if (opt == "--help" || opt == "-h") {
+            line.usage();
+            return -1;
+        }
+        if (line.takeSwitch(opt))
+            continue;
+        if (opt != "--playlist" && opt != "--start" && opt != "--record" && opt != line.delayOption) {
+            Complain(line.program, "unknown option " + opt);
+            line.usage();
+            return 2;
+        }
+        if (i + 1 >= argc) {
+            Complain(line.program, opt + " needs a value");
+            line.usage();
+            return 2;
+        }
+        const char* value = argv[++i];
+        if (opt == "--playlist") {
+            playlist = value;
+        } else if (opt == "--record") {
+            recordPath = value;
+        } else if (opt == "--start") {
+            if (!ParseNumber(value, kMaxEntries, &start)) {
+                Complain(line.program, "--start needs a whole number, not " + std::string(value));
+                return 2;
+            }
+            startGiven = true;
+        } else if (!ParseNumber(value, kMaxDelayMs, line.delayMs)) {
+            Complain(line.program, opt + " needs a whole number from 0 to 60000, not " + std::string(value));
+            return 2;
+        }
+    }
+    if (playlist) {
+        std::string error;
+        if (!LoadPlaylist(playlist, line.kind, &play->entries, &error)) {
+            Complain(line.program, std::string("playlist ") + playlist + ": " + error);
+            return 2;
+        }
+    } else {
+        line.fillDefaults(&play->entries);
+    }
+    if (startGiven && start >= play->entries.size()) {
+        Complain(line.program, "--start " + std::to_string(start) + " is past the playlist's " +
+                                   std::to_string(play->entries.size()) + " entries (counted from 0)");
+        return 2;
+    }
+    play->index = start;
+    if (recordPath && !record->open(recordPath)) {
+        Complain(line.program, std::string("cannot write ") + recordPath);
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace qxplayers

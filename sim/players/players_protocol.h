@@ -4,7 +4,7 @@
 
 namespace qxplayers {
 
-// ---- fakeamp ------------------------------------------------------------------------------------
+// Fakeamp
 constexpr const char* kAmpClass = "Winamp v1.x";
 // The title is "<position>. <entry> - Winamp", position counted from 1.
 constexpr const char* kAmpTitleEnd = " - Winamp";
@@ -19,20 +19,33 @@ constexpr unsigned kAmpToggleRepeat = 40022;
 constexpr unsigned kAmpToggleShuffle = 40023;
 constexpr unsigned kAmpJumpToFile = 40194;
 
+// fakeamp --compatible: a player that copies Winamp's window but has no "Jump to file" dialog and
+// titles itself "<entry> [<status>]". It answers Winamp's message interface: WM_USER with the request
+// in lParam (the ordinary fakeamp answers 0 to every request, and records them the same way).
+constexpr const char* kAmpCompatible = "--compatible";
+constexpr unsigned kAmpIpc = 0x0400;
+constexpr long kAmpIpcGetVersion = 0;         // the version below
+constexpr long kAmpIpcSetPlaylistPos = 121;   // wParam: the entry to make current (status unchanged)
+constexpr long kAmpIpcGetListLength = 124;    // the number of entries
+constexpr long kAmpIpcGetListPos = 125;       // the current entry
+constexpr long kAmpIpcGetPlaylistTitle = 212; // wParam: the entry; the address of its text in fakeamp
+constexpr long kAmpCompatibleVersion = 0x5010;
+
 constexpr const char* kDialogClass = "#32770";
 constexpr const char* kJumpTitle = "Jump to file";
 
 // Children of the "Jump to file" dialog in GetWindow(GW_CHILD) / GW_HWNDNEXT order, from 0.
 constexpr int kJumpChildQuery = 0;   // EDIT: the search text
 constexpr int kJumpChildMatches = 1; // LISTBOX: the entries found by the last search
-constexpr int kJumpChildPlay = 2;    // BUTTON "Jump": plays the first entry found (a new window after each search)
-constexpr int kJumpChildQueue = 3;   // BUTTON "Enqueue": recorded, does nothing
-constexpr int kJumpChildClose = 4;   // BUTTON "Close": closes the dialog
-constexpr int kJumpChildLabel = 5;   // STATIC
-constexpr int kJumpChildSearch = 6;  // BUTTON "Search": searches the playlist for the text
+constexpr int kJumpChildPlay =
+    2; // BUTTON "Jump": plays the first entry found (a new window after each search)
+constexpr int kJumpChildQueue = 3;  // BUTTON "Enqueue": recorded, does nothing
+constexpr int kJumpChildClose = 4;  // BUTTON "Close": closes the dialog
+constexpr int kJumpChildLabel = 5;  // STATIC
+constexpr int kJumpChildSearch = 6; // BUTTON "Search": searches the playlist for the text
 constexpr int kJumpChildCount = 7;
 
-// ---- fakewmp ------------------------------------------------------------------------------------
+// Fakewmp
 constexpr const char* kWmpClass = "WMPlayerApp";
 constexpr const char* kWmpTitle = "Windows Media Player";
 

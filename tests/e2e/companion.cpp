@@ -310,7 +310,8 @@ SCENARIO(demo_match) {
     // The player's music, for the chat commands of the evening.
     e2e::Process winamp =
         e2e::start(e2e::program_path("fakeamp"), "--record \"" + e2e::in_workdir("winamp.rec") + "\"");
-    e2e::Process wmp = e2e::start(e2e::program_path("fakewmp"), "--record \"" + e2e::in_workdir("wmp.rec") + "\"");
+    e2e::Process wmp =
+        e2e::start(e2e::program_path("fakewmp"), "--record \"" + e2e::in_workdir("wmp.rec") + "\"");
     HWND winampWindow = e2e::wait_window("Winamp v1.x", nullptr, 30000, winamp.pid);
     HWND wmpWindow = e2e::wait_window("WMPlayerApp", nullptr, 30000, wmp.pid);
     std::string args = "--script " + match + " --transcript \"" + e2e::in_workdir("transcript.txt") +
@@ -324,6 +325,8 @@ SCENARIO(demo_match) {
     e2e::post_close(wmpWindow);
     e2e::wait_exit(winamp, 15000);
     e2e::wait_exit(wmp, 15000);
+    CheckLabelsFit(companion);
+    SavePlaces(companion, "quorvex-window");
     e2e::screenshot("quorvex-window");
     CHECK_EQ(0, Exit(companion));
 }

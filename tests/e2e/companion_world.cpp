@@ -2,6 +2,9 @@
 
 #include "sim/console_protocol.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace world {
 
 Companion StartCompanion() {
@@ -86,6 +89,14 @@ std::string RecordSlot(const std::string& record, int slot) {
 
 std::vector<std::string> MenuMarks(const Companion& companion) {
     DeleteFileA(e2e::in_workdir("menu-marks.txt").c_str());
+    if (ExeMachine(e2e::program_path("quorvex")) == IMAGE_FILE_MACHINE_I386) {
+        // Only a 32-bit program finds LoadLibraryA in a 32-bit process.
+        e2e::Process loader =
+            e2e::start(e2e::program_path("menu_loader32"), std::to_string(companion.process.pid) + " \"" +
+                                                               e2e::program_path("menu_probe32") + "\"");
+        REQUIRE_EQ(0ul, e2e::wait_exit(loader, 15000));
+        return e2e::wait_file_lines("menu-marks.txt", 5, 10000);
+    }
     std::string dll = e2e::program_path("menu_probe");
     // The probe is loaded by a thread of the companion's own: LoadLibraryA lies at the same address
     // in every process.
@@ -108,6 +119,71 @@ std::vector<std::string> MenuMarks(const Companion& companion) {
 DWORD Exit(const Companion& companion) {
     e2e::post_command(companion.window, 9001);
     return e2e::wait_exit(companion.process, 15000);
+}
+
+WORD ExeMachine(const std::string& exe) {
+    std::string bytes = e2e::read_file(exe).value_or("");
+    if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0)
+        return 0;
+    DWORD header = 0;
+    std::memcpy(&header, bytes.data() + 0x3C, sizeof header);
+    if (header > bytes.size() - 6 || bytes.compare(header, 4, std::string("PE\0\0", 4)) != 0)
+        return 0;
+    WORD machine = 0;
+    std::memcpy(&machine, bytes.data() + header + 4, sizeof machine);
+    return machine;
+}
+
+std::string ManifestArchitecture(const std::string& exe) {
+    switch (ExeMachine(exe)) {
+    case IMAGE_FILE_MACHINE_I386: return "x86";
+    case IMAGE_FILE_MACHINE_AMD64: return "amd64";
+    default: return "(unknown machine)";
+    }
+}
+
+void CheckLabelsFit(const Companion& companion) {
+    // The labels use DEFAULT_GUI_FONT; this process draws with the same fonts of the same prefix.
+    HDC dc = CreateCompatibleDC(nullptr);
+    REQUIRE_TRUE(dc != nullptr);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICA metrics = {};
+    const bool measured = GetTextMetricsA(dc, &metrics) && metrics.tmHeight > 0;
+    for (int id = 40002; id <= 40005 && measured; ++id) {
+        HWND label = e2e::child_by_id(companion.window, id);
+        std::string text = e2e::get_text(label);
+        RECT place = {};
+        GetClientRect(label, &place);
+        // As a centred STATIC lays its text out: words wrap, a word wider than the label does not.
+        RECT laid = {0, 0, place.right, 0};
+        DrawTextA(dc, text.c_str(), -1, &laid, DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_EXPANDTABS);
+        const long lines = 1 + static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+        const long rows = laid.bottom / metrics.tmHeight;
+        e2e::note("label " + std::to_string(id) + " " + e2e::quote(text) + ": " +
+                  std::to_string(laid.right - laid.left) + " x " + std::to_string(laid.bottom) + " px in " +
+                  std::to_string(place.right) + " x " + std::to_string(place.bottom) + ", " +
+                  std::to_string(rows) + " rows of " + std::to_string(metrics.tmHeight) + " px");
+        CHECK_TRUE(laid.right - laid.left <= place.right);
+        CHECK_EQ(lines, rows);
+        CHECK_TRUE((rows - 1) * metrics.tmHeight + metrics.tmAscent <= place.bottom);
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    REQUIRE_TRUE(measured);
+}
+
+void SavePlaces(const Companion& companion, const std::string& name) {
+    std::optional<std::string> shots = e2e::env("E2E_SHOT_DIR");
+    if (!shots)
+        return;
+    std::string places;
+    for (int id : {40001, 40002, 40003, 40004, 40005}) {
+        RECT p = {};
+        GetWindowRect(e2e::child_by_id(companion.window, id), &p);
+        places += std::to_string(id) + " " + std::to_string(p.left) + " " + std::to_string(p.top) + " " +
+                  std::to_string(p.right - p.left) + " " + std::to_string(p.bottom - p.top) + "\n";
+    }
+    e2e::write_file(e2e::to_windows_path(*shots) + "\\" + name + ".places", places);
 }
 
 } // namespace world

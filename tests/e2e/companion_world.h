@@ -46,6 +46,18 @@ std::string RecordSlot(const std::string& record, int slot);
 // "9007 checked radio" ...), read from inside its process.
 std::vector<std::string> MenuMarks(const Companion& companion);
 
+// The machine an exe is built for, from its PE header (IMAGE_FILE_MACHINE_*; 0 when unreadable),
+// and the processorArchitecture its manifest must name.
+WORD ExeMachine(const std::string& exe);
+std::string ManifestArchitecture(const std::string& exe);
+
+// Checks that every label's text shows whole in the font the labels are drawn with: no word wider
+// than its label, no line broken in two, every line's letters above the label's bottom.
+void CheckLabelsFit(const Companion& companion);
+// Under the picture run, writes <name>.places beside the pictures: "<id> <x> <y> <width> <height>"
+// on the screen for the picture and the four labels.
+void SavePlaces(const Companion& companion, const std::string& name);
+
 // Asks the companion to exit through its menu and returns the exit code.
 DWORD Exit(const Companion& companion);
 

@@ -208,22 +208,31 @@ SCENARIO(resources_of_the_exe) {
     // Menu 101.
     HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(101));
     REQUIRE_TRUE(menu != nullptr);
-    CHECK_EQ(2, GetMenuItemCount(menu));
+    CHECK_EQ(3, GetMenuItemCount(menu));
     struct Entry {
         int popup;
         int position;
         int id;
         const char* text;
     } entries[] = {
-        {0, 0, 9003, "&Power"}, {0, 1, 9004, "&Silent"}, {0, 2, 9005, "&Echo"},
-        {0, 3, 0, ""},          {0, 4, 9006, "&Winamp"}, {0, 5, 9007, "W&MP"},
-        {0, 6, 0, ""},          {0, 7, 9001, "E&xit"},   {1, 0, 9002, "&Response strings"},
+        {0, 0, 9003, "&Power"},
+        {0, 1, 9004, "&Silent"},
+        {0, 2, 9005, "&Echo"},
+        {0, 3, 0, ""},
+        {0, 4, 9006, "&Winamp"},
+        {0, 5, 9007, "W&MP"},
+        {0, 6, 0, ""},
+        {0, 7, 9001, "E&xit"},
+        {1, 0, 9002, "&Response strings"},
+        {2, 0, 9008, "&History..."},
     };
     char text[64];
     GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
     CHECK_EQ("&File", std::string(text));
     GetMenuStringA(menu, 1, text, sizeof text, MF_BYPOSITION);
     CHECK_EQ("&Edit", std::string(text));
+    GetMenuStringA(menu, 2, text, sizeof text, MF_BYPOSITION);
+    CHECK_EQ("&View", std::string(text));
     CHECK_EQ(8, GetMenuItemCount(GetSubMenu(menu, 0)));
     for (const Entry& e : entries) {
         HMENU sub = GetSubMenu(menu, e.popup);
@@ -260,7 +269,7 @@ SCENARIO(resources_of_the_exe) {
                          SizeofResource(module, found));
     CHECK_CONTAINS(manifest, "Microsoft.Windows.Common-Controls");
     CHECK_CONTAINS(manifest, "version=\"6.0.0.0\"");
-    CHECK_CONTAINS(manifest, "processorArchitecture=\"amd64\"");
+    CHECK_CONTAINS(manifest, "processorArchitecture=\"" + ManifestArchitecture(exe) + "\"");
     CHECK_TRUE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)) != nullptr); // VERSIONINFO
     FreeLibrary(module);
 }

@@ -30,6 +30,9 @@ HANDLE g_job = nullptr;
 std::atomic<ULONGLONG> g_deadline{0};
 HANDLE g_done_event = nullptr;
 
+// Arguments the build adds to every start of a handed-over program (E2E_ARGS_<NAME>), by its path.
+std::map<std::string, std::string> g_program_args;
+
 std::map<std::string, ScenarioFn>& registry() {
     static std::map<std::string, ScenarioFn> r;
     return r;
@@ -204,8 +207,7 @@ void ensure_job() {
 
 } // namespace
 
-// ---- failures -----------------------------------------------------------------------------
-
+// Failures
 void note(const std::string& message) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "[%7.3fs] ", static_cast<double>(elapsed_ms()) / 1000.0);
@@ -301,8 +303,7 @@ bool check_contains(const char* file, int line, const char* text, const std::str
 }
 } // namespace detail
 
-// ---- scenarios ----------------------------------------------------------------------------
-
+// Scenarios
 bool register_scenario(const char* name, ScenarioFn fn) {
     registry()[name] = fn;
     return true;
@@ -312,8 +313,7 @@ void set_watchdog_ms(DWORD ms) {
     g_deadline = GetTickCount64() + ms;
 }
 
-// ---- paths --------------------------------------------------------------------------------
-
+// Paths
 std::optional<std::string> env(const char* name) {
     DWORD n = GetEnvironmentVariableA(name, nullptr, 0);
     if (n == 0)
@@ -340,9 +340,10 @@ std::string to_windows_path(const std::string& path) {
 }
 
 std::string program_path(const std::string& name, const char* file_, int line_) {
-    std::string var = "E2E_EXE_";
+    std::string suffix;
     for (char c : name)
-        var += static_cast<char>(std::isalnum(static_cast<unsigned char>(c)) ? std::toupper(c) : '_');
+        suffix += static_cast<char>(std::isalnum(static_cast<unsigned char>(c)) ? std::toupper(c) : '_');
+    const std::string var = "E2E_EXE_" + suffix;
     auto v = env(var.c_str());
     if (!v || v->empty())
         fail_fatal(file_, line_,
@@ -350,6 +351,8 @@ std::string program_path(const std::string& name, const char* file_, int line_) 
     std::string p = to_windows_path(*v);
     if (GetFileAttributesA(p.c_str()) == INVALID_FILE_ATTRIBUTES)
         fail_fatal(file_, line_, "program " + quote(name) + " not found at " + quote(p) + " (" + var + ")");
+    if (auto args = env(("E2E_ARGS_" + suffix).c_str()))
+        g_program_args[p] = *args;
     return p;
 }
 
@@ -371,13 +374,15 @@ std::string in_workdir(const std::string& name) {
     return w + name;
 }
 
-// ---- processes ----------------------------------------------------------------------------
-
+// Processes
 Process start(const std::string& exe, const std::string& args, const std::string& cwd, const char* file_,
               int line_) {
     std::string cmd = "\"" + exe + "\"";
     if (!args.empty())
         cmd += " " + args;
+    auto added = g_program_args.find(exe);
+    if (added != g_program_args.end() && !added->second.empty())
+        cmd += " " + added->second;
     std::string dir = cwd.empty() ? workdir() : resolve(cwd);
     std::vector<char> cmd_buf(cmd.begin(), cmd.end());
     cmd_buf.push_back('\0');
@@ -484,8 +489,7 @@ void kill_all() {
     LeaveCriticalSection(&g_lock);
 }
 
-// ---- windows ------------------------------------------------------------------------------
-
+// Windows
 namespace {
 struct FindQuery {
     const char* cls;
@@ -687,8 +691,7 @@ void post_close(HWND w, const char* file_, int line_) {
         fail_fatal(file_, line_, "PostMessage WM_CLOSE to window " + hwnd_text(w) + ": " + last_error_text());
 }
 
-// ---- files --------------------------------------------------------------------------------
-
+// Files
 std::optional<std::string> read_file(const std::string& path) {
     std::string p = resolve(path);
     // Share everything: the program under test may be writing the file right now.
@@ -787,8 +790,7 @@ std::vector<std::string> wait_file_line(const std::string& path, const std::stri
     return lines;
 }
 
-// ---- polling ------------------------------------------------------------------------------
-
+// Polling
 bool poll_until(const std::function<bool()>& cond, int timeout_ms) {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
     for (;;) {
@@ -807,8 +809,7 @@ void wait_until(const std::function<bool()>& cond, int timeout_ms, const std::st
         fail_fatal(file_, line_, "timeout after " + std::to_string(timeout_ms) + " ms waiting for " + what);
 }
 
-// ---- pictures -----------------------------------------------------------------------------
-
+// Pictures
 bool screenshot(const std::string& name, const char* file_, int line_) {
     std::string clean;
     for (char c : name)
@@ -840,8 +841,7 @@ bool screenshot(const std::string& name, const char* file_, int line_) {
 
 } // namespace e2e
 
-// ---- main ---------------------------------------------------------------------------------
-
+// Main
 namespace {
 void list_scenarios() {
     for (const auto& kv : e2e::registry())

@@ -25,7 +25,7 @@
 
 namespace e2e {
 
-// ---- time ---------------------------------------------------------------------------------
+// Time
 constexpr int kPollMs = 50;
 constexpr int kDefaultTimeoutMs = 10000;
 // Bound on every cross-process SendMessage, so a hung program cannot hang the driver.
@@ -41,7 +41,7 @@ struct Where {
 };
 #define E2E_HERE_ARGS const char *file_ = __builtin_FILE(), int line_ = __builtin_LINE()
 
-// ---- failures and assertions --------------------------------------------------------------
+// Failures and assertions
 // Records one failure (printed at once with file:line) and counts it.
 void fail(const char* file, int line, const std::string& message);
 // fail() then throw Abort.
@@ -151,7 +151,7 @@ bool check_contains(const char* file, int line, const char* text, const std::str
 #define REQUIRE_CONTAINS(haystack, needle)                                                                   \
     ::e2e::detail::check_contains(__FILE__, __LINE__, #haystack, (haystack), (needle), true)
 
-// ---- scenarios ----------------------------------------------------------------------------
+// Scenarios
 using ScenarioFn = void (*)();
 bool register_scenario(const char* name, ScenarioFn fn);
 
@@ -168,7 +168,7 @@ bool register_scenario(const char* name, ScenarioFn fn);
 // Starts at E2E_WATCHDOG_S (seconds, default 120); a scenario may shorten or lengthen it.
 void set_watchdog_ms(DWORD ms);
 
-// ---- paths and environment ------------------------------------------------------------------
+// Paths and environment
 // Environment variable, or nullopt when unset.
 std::optional<std::string> env(const char* name);
 // Environment variable that must be set; a fatal failure otherwise.
@@ -176,14 +176,16 @@ std::string require_env(const char* name, E2E_HERE_ARGS);
 // "/x/y" -> "Z:\x\y" (Wine maps the unix root to Z:); Windows paths are returned unchanged.
 std::string to_windows_path(const std::string& path);
 // Path of a built program handed over by the build as E2E_EXE_<NAME> (upper case), as a Windows
-// path; a fatal failure when the build did not hand it over.
+// path; a fatal failure when the build did not hand it over. When E2E_ARGS_<NAME> is set too,
+// start() adds those arguments to every start of that path (the build's say on how a program of
+// another bitness must run).
 std::string program_path(const std::string& name, E2E_HERE_ARGS);
 // The scenario's own fresh, empty working directory (the driver's current directory).
 std::string workdir();
 // workdir() + "\" + name.
 std::string in_workdir(const std::string& name);
 
-// ---- processes ----------------------------------------------------------------------------
+// Processes
 struct Process {
     HANDLE handle = nullptr; // owned by the harness; closed when the scenario ends
     DWORD pid = 0;
@@ -201,7 +203,7 @@ DWORD wait_exit(const Process& p, int timeout_ms = kDefaultTimeoutMs, E2E_HERE_A
 // Kills every started process and waits until they are gone. Runs by itself at scenario end.
 void kill_all();
 
-// ---- windows ------------------------------------------------------------------------------
+// Windows
 // Top-level window by class and/or title (nullptr / empty for "any"), optionally only one owned
 // by pid; nullptr when there is none. Exact, case-sensitive match.
 HWND find_window(const char* cls, const char* title, DWORD pid = 0);
@@ -251,7 +253,7 @@ LRESULT send_copydata(HWND w, ULONG_PTR dw_data, const std::string& text, E2E_HE
 // WM_CLOSE, posted (the program decides what to do with it).
 void post_close(HWND w, E2E_HERE_ARGS);
 
-// ---- files --------------------------------------------------------------------------------
+// Files
 // Whole file as bytes; nullopt when it cannot be opened. Relative names are in the workdir.
 std::optional<std::string> read_file(const std::string& path);
 // Lines split on \n with a trailing \r removed; a last line without \n counts.
@@ -267,13 +269,13 @@ std::vector<std::string> wait_file_lines(const std::string& path, size_t n,
 std::vector<std::string> wait_file_line(const std::string& path, const std::string& line,
                                         int timeout_ms = kDefaultTimeoutMs, E2E_HERE_ARGS);
 
-// ---- polling ------------------------------------------------------------------------------
+// Polling
 // Calls cond every kPollMs until it holds (true) or timeout_ms passes (false). Records nothing.
 bool poll_until(const std::function<bool()>& cond, int timeout_ms);
 // poll_until, and a fatal failure "timeout after N ms waiting for <what>" when it runs out.
 void wait_until(const std::function<bool()>& cond, int timeout_ms, const std::string& what, E2E_HERE_ARGS);
 
-// ---- pictures -----------------------------------------------------------------------------
+// Pictures
 // Under screenshot.sh (E2E_SHOT_DIR set): asks for a picture of the screen named <name>.png and
 // waits until it is saved; fatal on timeout. Elsewhere a noted no-op, so the same scenario runs
 // headless too. Returns whether a picture was taken.

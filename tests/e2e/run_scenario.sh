@@ -13,7 +13,12 @@
 #   E2E_WATCHDOG_S  the driver's own whole-scenario watchdog (default 120)
 #   E2E_TIMEOUT_S   hard limit on the driver process (default watchdog + 30)
 #   E2E_EXPECT_FAIL extended regex: the scenario must FAIL and print a line matching it
+#   QX_WINE_I386_CACHE  where scripts/setup.sh unpacked Wine's i386 DLLs (see wine_i386.sh)
 # exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running).
+#
+# Every run can start 32-bit programs: WINEDLLPATH holds the i386 DLLs of the same Wine, so that
+# wine64 runs them in its wow64 mode. A prefix that shows windows gets Wine's own fonts and draws
+# dialogs in MS Sans Serif, as Windows does, instead of the wider DejaVu Sans.
 set -uo pipefail
 
 me=run_scenario
@@ -33,7 +38,7 @@ case $scenario in
 '' | */* | .*) die "bad scenario name '$scenario'" ;;
 esac
 
-# ---- Wine: missing is a failure, never a skip ----
+# Wine: missing is a failure, never a skip
 if [ -n "${E2E_WINE64:-}" ]; then
     wine=$E2E_WINE64
     [ -x "$wine" ] || die "wine64 not found at E2E_WINE64=$wine (install the wine64 package)"
@@ -45,6 +50,10 @@ fi
 wineserver=$(dirname "$wine")/wineserver
 [ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
 if [ -z "$wineserver" ] || [ ! -x "$wineserver" ]; then die "wineserver not found beside $wine"; fi
+
+# shellcheck source=wine_i386.sh
+. "$(dirname "$(realpath -- "$0")")/wine_i386.sh"
+qx_wine_i386_env || die "no i386 Wine DLLs: run scripts/setup.sh"
 
 graphics=${E2E_GRAPHICS:-null}
 case $graphics in
@@ -59,7 +68,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono/Gecko installer prompts, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 
-# ---- the prefix: made once, and used by one scenario at a time ----
+# The prefix: made once, and used by one scenario at a time
 # The lock is held to the end: scenarios sharing a prefix share its wineserver, and the
 # wineserver -k of one would kill another's programs. Wine never inherits the lock's fd (9>&-),
 # so a wineserver that outlives the script cannot hold it.
@@ -78,24 +87,33 @@ make_prefix() {
             die "cannot set the virtual desktop in $prefix"
         "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${E2E_DESKTOP:-1024x768}" /f \
             >/dev/null 2>&1 9>&- || die "cannot set the virtual desktop size in $prefix"
+        # Debian's Wine does not see its own fonts; Windows maps MS Shell Dlg to a face of MS Sans
+        # Serif's metrics.
+        [ -d /usr/share/wine/fonts ] || die "no /usr/share/wine/fonts (install the fonts-wine package)"
+        cp -- /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 9>&- || die "cannot copy Wine's fonts into $prefix"
+        "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg' \
+            /d 'MS Sans Serif' /f >/dev/null 2>&1 9>&- || die "cannot map MS Shell Dlg in $prefix"
     fi
     # A crashing program ends with a backtrace on stderr instead of waiting on a dialog.
     "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&- ||
         die "cannot turn the crash dialog off in $prefix"
     # The registry reaches the disk when the server stops.
     timeout 120 "$wineserver" -w 9>&- || die "wineserver did not stop after creating $prefix"
-    echo "$graphics" >"$prefix/.e2e-ready"
+    echo "$ready" >"$prefix/.e2e-ready"
     echo "$me: prefix ready in $(($(now_ms) - t0)) ms"
 }
 
 mkdir -p -- "$(dirname "$prefix")" || die "cannot create $(dirname "$prefix")"
 exec 9>"$prefix.lock" || die "cannot open $prefix.lock"
 flock -w 600 9 || die "timed out waiting for the lock on $prefix"
-if [ "$(cat "$prefix/.e2e-ready" 2>/dev/null)" != "$graphics" ]; then
+# Names what the prefix was made with: one made otherwise is made anew.
+ready="$graphics wow64"
+[ "$graphics" = x11 ] && ready="$ready fonts"
+if [ "$(cat "$prefix/.e2e-ready" 2>/dev/null)" != "$ready" ]; then
     make_prefix
 fi
 
-# ---- a fresh working directory ----
+# A fresh working directory
 work=$root/$scenario
 rm -rf -- "$work"
 mkdir -p -- "$work" || die "cannot create $work"
@@ -105,7 +123,7 @@ for f in "$@"; do
 done
 export E2E_WORKDIR=$work
 
-# ---- Windows programs of this prefix, other than Wine's own services ----
+# Windows programs of this prefix, other than Wine's own services
 # Builtins only (no forks per process), so that polling it stays cheap.
 wine_dir=$(dirname "$(realpath -- "$wine")")
 prefix_programs() {
@@ -189,7 +207,7 @@ if [ -n "${E2E_EXPECT_FAIL:-}" ]; then
         status=1
     elif [ "$rc" -eq 2 ]; then
         status=1
-    elif ! cat "$work/driver.log" "$verdict_log" | grep -Eq -- "$E2E_EXPECT_FAIL"; then
+    elif ! grep -Eq -- "$E2E_EXPECT_FAIL" "$work/driver.log" "$verdict_log"; then
         echo "$me: FAIL: $scenario failed, but nothing printed matches /$E2E_EXPECT_FAIL/" >&2
         status=1
     else

@@ -42,7 +42,7 @@ bool process_alive(DWORD pid) {
 } // namespace
 
 // Paths handed over by the build and the script arrive as usable Windows paths.
-SCENARIO(paths_and_workdir) {
+static void paths_and_workdir() {
     CHECK_EQ(std::string("Z:\\tmp\\a b\\c.exe"), to_windows_path("/tmp/a b/c.exe"));
     CHECK_EQ(std::string("C:\\x"), to_windows_path("C:\\x"));
     CHECK_EQ(to_windows_path(require_env("E2E_WORKDIR")), workdir());
@@ -58,7 +58,7 @@ SCENARIO(paths_and_workdir) {
 }
 
 // Files registered with DEPENDS_FILES are in the working directory before the driver starts.
-SCENARIO(depends_files_copied) {
+static void depends_files_copied() {
     auto lines = file_lines("selftest_seed.txt");
     REQUIRE_EQ(2u, lines.size());
     CHECK_EQ(std::string("seed line 1"), lines[0]);
@@ -70,7 +70,7 @@ SCENARIO(depends_files_copied) {
 }
 
 // Windows are found by class, title and owner; children by id and by order.
-SCENARIO(windows_and_children) {
+static void windows_and_children() {
     App a = start_app();
     CHECK_EQ(a.main, wait_window(kClass, kTitle, 1000));
     CHECK_EQ(a.main, find_window(nullptr, kTitle));
@@ -106,7 +106,7 @@ SCENARIO(windows_and_children) {
 }
 
 // Text goes in and comes back unchanged: line breaks, high bytes, and a large text.
-SCENARIO(text_round_trip) {
+static void text_round_trip() {
     App a = start_app();
     CHECK_EQ(std::string("clicks: 0"), get_text(a.label));
     set_text(a.edit, "hello");
@@ -131,7 +131,7 @@ SCENARIO(text_round_trip) {
 }
 
 // BM_CLICK, typed lines and WM_COMMAND reach the program, which answers in files and labels.
-SCENARIO(click_type_and_command) {
+static void click_type_and_command() {
     App a = start_app();
     set_text(a.edit, "first");
     click(a.button);
@@ -163,7 +163,7 @@ SCENARIO(click_type_and_command) {
 }
 
 // WM_COPYDATA carries dwData and the text, and the answer comes back.
-SCENARIO(copydata) {
+static void copydata() {
     App a = start_app();
     CHECK_EQ(11, send_copydata(a.main, 1, "from driver"));
     CHECK_EQ(std::string("from driver"), get_text(a.label));
@@ -173,7 +173,7 @@ SCENARIO(copydata) {
 }
 
 // Files written a line at a time are waited for, not slept for.
-SCENARIO(file_waits) {
+static void file_waits() {
     App a = start_app();
     CHECK_TRUE(!read_file("ticks.txt").has_value());
     CHECK_EQ(0u, file_lines("ticks.txt").size());
@@ -196,7 +196,7 @@ SCENARIO(file_waits) {
 }
 
 // Exit codes: 7 after WM_CLOSE, 0 after File/Exit; the window goes away.
-SCENARIO(exit_codes) {
+static void exit_codes() {
     App a = start_app();
     CHECK_TRUE(!exit_code(a.proc).has_value());
     post_close(a.main);
@@ -280,7 +280,7 @@ SCENARIO(kill_all_takes_grandchildren) {
 }
 
 // Pictures under screenshot.sh; a noted no-op headless.
-SCENARIO(screenshot_main_window) {
+static void screenshot_piece() {
     App a = start_app();
     set_text(a.edit, "Screenshot from the harness self-test");
     send_copydata(a.main, 1, "label set by WM_COPYDATA");
@@ -293,8 +293,29 @@ SCENARIO(screenshot_main_window) {
     }
 }
 
-// ---- scenarios that must fail (registered with the message they must print) ----
+SCENARIO(screenshot_main_window) {
+    screenshot_piece();
+}
 
+// Every helper the companion's scenarios lean on, one after the other in one working directory,
+// each with the programs of the one before killed.
+SCENARIO(smoke) {
+    void (*const pieces[])() = {paths_and_workdir,
+                                depends_files_copied,
+                                windows_and_children,
+                                text_round_trip,
+                                click_type_and_command,
+                                copydata,
+                                file_waits,
+                                exit_codes,
+                                screenshot_piece};
+    for (auto piece : pieces) {
+        piece();
+        kill_all();
+    }
+}
+
+// Scenarios that must fail (registered with the message they must print)
 // A wait that runs out fails the scenario and says what it waited for.
 SCENARIO(expect_fail_window_timeout) {
     start_app();

@@ -27,6 +27,9 @@ struct World {
     bool failReplace = false;
     bool failOpenForRead = false;
     bool recording = true;
+    std::int32_t utcOffset = 0;
+    long failAppendAfter = -1;
+    bool failAppendOpen = false;
 };
 
 std::recursive_mutex worldLock;
@@ -502,8 +505,8 @@ std::int64_t DeskTime() {
 bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size_t zoneSize) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("LocalTime", 0, 0, 0, 0, world.zoneName);
-    // The double's local time is UTC under whatever zone name the test chose.
-    std::time_t when = static_cast<std::time_t>(seconds);
+    // The double's local time is UTC moved by SetUtcOffset, under whatever zone name the test chose.
+    std::time_t when = static_cast<std::time_t>(seconds + world.utcOffset);
     std::tm* utc = std::gmtime(&when);
     if (!utc)
         return false;
@@ -563,4 +566,70 @@ void DeskDeleteFile(const char* path) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("DeleteFile", 0, 0, 0, 0, path);
     world.files.erase(path);
+}
+
+namespace fake {
+
+void SetUtcOffset(std::int32_t seconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.utcOffset = seconds;
+}
+
+void FailNextAppendAfter(long bytes) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failAppendAfter = bytes;
+}
+
+void FailAppendOpen(bool fail) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failAppendOpen = fail;
+}
+
+} // namespace fake
+
+long DeskAppendFile(const char* path, const void* data, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("AppendFile", 0, 0, size, 0, path);
+    if (world.failAppendOpen)
+        return -1;
+    std::size_t n = size;
+    if (world.failAppendAfter >= 0) {
+        n = std::min(size, static_cast<std::size_t>(world.failAppendAfter));
+        world.failAppendAfter = -1;
+    }
+    world.files[path].append(static_cast<const char*>(data), n);
+    return static_cast<long>(n);
+}
+
+bool DeskFileStamp(const char* path, std::int64_t* size, std::int64_t* modified) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("FileStamp", 0, 0, 0, 0, path);
+    auto it = world.files.find(path);
+    if (it == world.files.end())
+        return false;
+    *size = static_cast<std::int64_t>(it->second.size());
+    if (modified)
+        *modified = static_cast<std::int64_t>(std::hash<std::string>()(it->second));
+    return true;
+}
+
+long DeskReadFileAt(const char* path, std::int64_t offset, void* data, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ReadFileAt", 0, 0, 0, static_cast<std::intptr_t>(offset), path);
+    auto it = world.files.find(path);
+    if (world.failOpenForRead || it == world.files.end() || offset < 0)
+        return -1;
+    const std::string& bytes = it->second;
+    if (static_cast<std::uint64_t>(offset) >= bytes.size())
+        return 0;
+    std::size_t n = std::min(size, bytes.size() - static_cast<std::size_t>(offset));
+    std::memcpy(data, bytes.data() + offset, n);
+    return static_cast<long>(n);
+}
+
+bool DeskUtcOffset(std::int64_t, std::int32_t* offsetSeconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("UtcOffset");
+    *offsetSeconds = world.utcOffset;
+    return true;
 }

@@ -102,4 +102,11 @@ void FailNextWriteAfter(long bytes);
 void FailReplace(bool fail);
 void FailOpenForRead(bool fail);
 
+// Local time's offset from UTC, for DeskUtcOffset and DeskLocalTime (0 after Reset).
+void SetUtcOffset(std::int32_t seconds);
+// The next append takes only this many bytes (a full disk, a crash mid-row); -1 appends normally.
+void FailNextAppendAfter(long bytes);
+// Appends cannot open their file (a read-only folder) while on.
+void FailAppendOpen(bool fail);
+
 } // namespace fake

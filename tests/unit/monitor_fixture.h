@@ -1,5 +1,5 @@
-// A main window with its labels and menu, and a game console whose input line runs what is typed
-// and echoes it into the log, as the real one does; all on the seam's double.
+// The companion freshly started on the scripted world: its main window with labels and menu, and the
+// game console, Winamp and Windows Media Player to open as a test needs them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,56 +10,42 @@
 #include "monitor/monitor.h"
 #include "support/text_pool.h"
 #include "support/tracker_state.h"
-#include "tests/unit/fake_desktop.h"
+#include "tests/unit/scripted_world.h"
 #include "ui/resource.h"
 
 class MonitorFixture : public ::testing::Test {
   protected:
+    ScriptedWorld world;
     WindowHandle main = 0;
-    WindowHandle console = 0;
-    WindowHandle input = 0;
-    WindowHandle log = 0;
-    std::vector<std::string> typed; // every line the console ran, in order
+    WindowHandle& console = world.console.window;
+    WindowHandle& input = world.console.input;
+    WindowHandle& log = world.console.log;
+    std::vector<std::string>& typed = world.console.typed; // every line the console ran, in order
 
     void SetUp() override {
-        fake::Reset();
+        world.Reset();
         ResetFormatPools();
         ResetTrackerState();
         ResetMonitorValues();
-        main = fake::AddWindow("WindowsApp", kProgramTitle);
-        for (int id = IDC_PICTURE; id <= IDC_STATUSBAR; ++id)
-            fake::AddWindow(id == IDC_STATUSBAR ? "msctls_statusbar32" : "STATIC", "", main, id);
+        main = world.OpenCompanion();
         Tracker.MainWindow = main;
     }
 
-    // The console window, its input line first and its log fifth among its children.
     void OpenConsole(const std::string& history = std::string()) {
-        console = fake::AddWindow(kConsoleClass, "Test console");
-        input = fake::AddWindow("Edit", "", console);
-        fake::AddWindow("Button", "Copy", console);
-        fake::AddWindow("Button", "Clear", console);
-        fake::AddWindow("Button", "Quit", console);
-        log = fake::AddWindow("Edit", history, console);
-        fake::Find(input)->onMessage = [this](fake::Window& self, unsigned message, std::uintptr_t wParam,
-                                              std::intptr_t, std::intptr_t& result) {
-            if (message != kWmChar || wParam != 13)
-                return false;
-            std::string line = self.text;
-            self.text.clear();
-            typed.push_back(line);
-            if (fake::Window* l = fake::Find(log))
-                l->text += "]" + line + "\r\n";
-            result = 0;
-            return true;
-        };
+        world.OpenConsole(history);
     }
-
     void Print(const std::string& line) {
-        fake::Find(log)->text += line + "\r\n";
+        world.Print(line);
+    }
+    void CloseConsole() {
+        world.CloseConsole();
     }
 
-    void CloseConsole() {
-        fake::DestroyWindow(console);
+    // The console as the monitor holds it once attached, without the attach's reads and waits.
+    void UseConsole() {
+        Tracker.ConsoleWindow = console;
+        Tracker.ConsoleInput = input;
+        Tracker.LogControl = log;
     }
 
     // Finds the console and attaches, as the thread does.
@@ -67,6 +53,12 @@ class MonitorFixture : public ::testing::Test {
         while (!MonitorSearchStep()) {
         }
         MonitorAttach();
+    }
+
+    // A line as the monitor hands it over, without its line feed.
+    static void Line(const std::string& text) {
+        std::string copy = text;
+        HandleConsoleLine(&copy[0]);
     }
 
     static std::string Label(WindowHandle main, int id) {
@@ -77,7 +69,7 @@ class MonitorFixture : public ::testing::Test {
         return Label(main, id);
     }
 
-    // The last moment (virtual tick) a seam call of this name was made.
+    // The moments (virtual ticks) seam calls of this name were made.
     static std::vector<std::uint64_t> TicksOf(const std::string& name, WindowHandle window = 0) {
         std::vector<std::uint64_t> ticks;
         for (const fake::Call& c : fake::Calls())

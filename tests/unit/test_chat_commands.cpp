@@ -7,23 +7,12 @@
 
 namespace {
 
-constexpr std::uint32_t kWinampProcess = 21;
-constexpr std::uint32_t kWmpProcess = 22;
-
 class ChatCommandsTest : public MonitorFixture {
   protected:
-    WindowHandle winamp = 0;
-    WindowHandle wmp = 0;
-    std::vector<std::string> songs = {"Alpha - One", "Beta - Two", "Gamma - Three"};
-    int song = 0;
-    std::string artist = "Some Band";
-    std::string jumpQuery = "<no dialog>";
-
     void SetUp() override {
         MonitorFixture::SetUp();
         OpenConsole();
-        Tracker.ConsoleWindow = console;
-        Tracker.ConsoleInput = input;
+        UseConsole();
         MonitorStart();
         std::strcpy(Tracker.PlayerName, "Rex");
         Monitor.VisitStart = static_cast<std::int32_t>(fake::kCalendarStart);
@@ -31,116 +20,14 @@ class ChatCommandsTest : public MonitorFixture {
     }
 
     void Chat(const std::string& text, const std::string& who = "Rex") {
-        std::string line = who + ": " + text + "\r";
-        HandleConsoleLine(&line[0]);
+        Line(who + ": " + text + "\r");
     }
 
-    // Winamp with a title that follows its commands, and its "Jump to file" dialog.
-    void StartWinamp() {
-        winamp = fake::AddWindow("Winamp v1.x", "");
-        fake::Find(winamp)->processId = kWinampProcess;
-        ShowWinampSong();
-        fake::Find(winamp)->onMessage = [this](fake::Window&, unsigned m, std::uintptr_t w, std::intptr_t,
-                                               std::intptr_t&) {
-            if (m != kWmCommand)
-                return false;
-            if (w == kWinampNext)
-                song = (song + 1) % 3;
-            else if (w == kWinampPrevious)
-                song = (song + 2) % 3;
-            else if (w == kWinampJumpToFile)
-                OpenJumpDialog();
-            ShowWinampSong();
-            return false;
-        };
-    }
-
-    void ShowWinampSong() {
-        fake::Find(winamp)->text = std::to_string(song + 1) + ". " + songs[song] + " - Winamp";
-    }
-
-    void OpenJumpDialog() {
-        WindowHandle dialog = fake::AddWindow("#32770", "Jump to file");
-        fake::Find(dialog)->processId = kWinampProcess;
-        for (int i = 0; i < 7; ++i)
-            fake::AddWindow(i == 0 ? "Edit" : "Button", "", dialog);
-        WindowHandle query = fake::Find(dialog)->children[0];
-        fake::Find(fake::Find(dialog)->children[2])->onMessage =
-            [this, query, dialog](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t, std::intptr_t&) {
-                if (m != kBmClick)
-                    return false;
-                jumpQuery = fake::Find(query)->text;
-                for (int i = 0; i < 3; ++i)
-                    if (songs[i].find(jumpQuery) != std::string::npos)
-                        song = i;
-                ShowWinampSong();
-                fake::DestroyWindow(dialog);
-                return false;
-            };
-    }
-
-    // Windows Media Player with its Properties dialog: the fields hold the song after the press.
-    void StartWmp() {
-        fake::AddProcess(kWmpProcess, sizeof(void*) == 8);
-        wmp = fake::AddWindow("WMPlayerApp", "Windows Media Player");
-        fake::Find(wmp)->processId = kWmpProcess;
-        fake::Find(wmp)->onMessage = [this](fake::Window&, unsigned m, std::uintptr_t w, std::intptr_t,
-                                            std::intptr_t&) {
-            if (m != kWmCommand)
-                return false;
-            if (w == kWmpNext)
-                song = (song + 1) % 3;
-            else if (w == kWmpPrevious)
-                song = (song + 2) % 3;
-            else if (w == kWmpProperties)
-                OpenProperties();
-            return false;
-        };
-    }
-
-    void OpenProperties() {
-        WindowHandle dialog = fake::AddWindow("#32770", "Properties");
-        fake::Find(dialog)->processId = kWmpProcess;
-        WindowHandle tab = fake::AddWindow("Tab", "", dialog);
-        for (int i = 0; i < 4; ++i)
-            fake::AddWindow("Button", "", dialog);
-        WindowHandle press = fake::AddWindow("Button", "", dialog);
-        WindowHandle page = fake::AddWindow("Page", "", tab);
-        std::vector<WindowHandle> fields;
-        for (int i = 0; i < 6; ++i)
-            fields.push_back(fake::AddWindow("Static", "stale", page));
-        fake::Find(press)->onMessage = [this, fields](fake::Window&, unsigned m, std::uintptr_t,
-                                                      std::intptr_t, std::intptr_t&) {
-            if (m == kWmLButtonDown) {
-                fake::Find(fields[3])->text = songs[song];
-                fake::Find(fields[5])->text = artist;
-            }
-            return false;
-        };
-        fake::Find(dialog)->onMessage = [dialog](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t,
-                                                 std::intptr_t&) {
-            if (m == kWmClose)
-                fake::DestroyWindow(dialog);
-            return false;
-        };
-    }
-
-    // WM_COMMAND wParams a player received, in order.
-    std::vector<std::uintptr_t> CommandsTo(WindowHandle player) {
-        std::vector<std::uintptr_t> ids;
-        for (const fake::Call& c : fake::Calls())
-            if ((c.name == "SendMessage" || c.name == "PostMessage") && c.window == player &&
-                c.message == kWmCommand)
-                ids.push_back(c.wParam);
-        return ids;
-    }
-
-    std::vector<std::uint32_t> Sleeps() {
-        std::vector<std::uint32_t> sleeps;
-        for (const fake::Call& c : fake::Calls())
-            if (c.name == "Sleep")
-                sleeps.push_back(static_cast<std::uint32_t>(c.wParam));
-        return sleeps;
+    std::vector<std::string> ChatLines(const std::vector<std::string>& texts) {
+        typed.clear();
+        for (const std::string& text : texts)
+            Chat(text);
+        return typed;
     }
 };
 
@@ -148,28 +35,19 @@ TEST_F(ChatCommandsTest, CounterAndTimeReplies) {
     Tracker.CapsCount = 5;
     Tracker.FcFragCount = 3;
     Tracker.ReturnsCount = 1;
-    Chat("!caps");
-    Chat("!fcfrags");
-    Chat("!returns");
-    Chat("!time");
     // The double's clock: 22:13:20 UTC plus an hour and a few seconds.
-    ASSERT_EQ(typed.size(), 4u);
-    EXPECT_EQ(typed[0], "say \"^1Caps: ^75\"");
-    EXPECT_EQ(typed[1], "say \"^1FC Frags: ^73\"");
-    EXPECT_EQ(typed[2], "say \"^1Returns: ^71\"");
-    EXPECT_EQ(typed[3], "say \"^1Time: ^711:13PM UTC\"");
+    EXPECT_EQ(ChatLines({"!caps", "!fcfrags", "!returns", "!time"}),
+              (std::vector<std::string>{"say \"^1Caps: ^75\"", "say \"^1FC Frags: ^73\"",
+                                        "say \"^1Returns: ^71\"", "say \"^1Time: ^711:13PM UTC\""}));
 }
 
 TEST_F(ChatCommandsTest, TimeWithALongZoneNameKeepsTheTime) {
     fake::SetZoneName("Coordinated Universal Time of a Very Long Zone Name");
-    Chat("!time");
-    ASSERT_EQ(typed.size(), 1u);
     // 31 characters: the time, a blank and as much of the zone name as fits.
-    EXPECT_EQ(typed[0], "say \"^1Time: ^711:13PM Coordinated Universal T\"");
-    typed.clear();
+    EXPECT_EQ(ChatLines({"!time"}),
+              std::vector<std::string>{"say \"^1Time: ^711:13PM Coordinated Universal T\""});
     fake::SetClockBroken(true);
-    Chat("!time");
-    EXPECT_TRUE(typed.empty()) << "no clock, no reply";
+    EXPECT_TRUE(ChatLines({"!time"}).empty()) << "no clock, no reply";
 }
 
 TEST_F(ChatCommandsTest, StatsTypesTwoLinesTheSecondAfterTheFirst) {
@@ -179,37 +57,137 @@ TEST_F(ChatCommandsTest, StatsTypesTwoLinesTheSecondAfterTheFirst) {
     Tracker.TotalSeconds = 0;
     // The time base is read after the first line's one-second wait: start it a second short.
     Monitor.VisitStart = static_cast<std::int32_t>(DeskTime()) - 3600 + 1;
-    Chat("!stats");
-    ASSERT_EQ(typed.size(), 2u);
-    EXPECT_EQ(typed[0], "say \"^1Stats: ^75 ^2Caps, ^73 ^2FC Frags, and ^71 ^2Flag Returns!^7\"");
-    EXPECT_EQ(typed[1],
-              "say \"^1Stats per 20 minute game: ^71.67 ^2Caps, ^71.00 ^2FC Frags, and ^70.33 ^2Flag "
-              "Returns!^7\"");
+    EXPECT_EQ(
+        ChatLines({"!stats"}),
+        (std::vector<std::string>{"say \"^1Stats: ^75 ^2Caps, ^73 ^2FC Frags, and ^71 ^2Flag Returns!^7\"",
+                                  "say \"^1Stats per 20 minute game: ^71.67 ^2Caps, ^71.00 ^2FC Frags, and "
+                                  "^70.33 ^2Flag Returns!^7\""}));
 }
 
 TEST_F(ChatCommandsTest, StatsWithNoPlayingTimeShowsZeroRates) {
     Tracker.CapsCount = 5;
-    for (std::int32_t total : {-100000, INT32_MIN}) {
-        typed.clear();
+    // INT32_MAX: the base wraps below zero.
+    for (std::int32_t total : {-100000, INT32_MIN, INT32_MAX}) {
         Tracker.TotalSeconds = total;
-        Chat("!stats");
-        ASSERT_EQ(typed.size(), 2u);
-        EXPECT_EQ(typed[1], "say \"^1Stats per 20 minute game: ^70.00 ^2Caps, ^70.00 ^2FC Frags, and ^70.00 "
-                            "^2Flag Returns!^7\"");
+        std::vector<std::string> lines = ChatLines({"!stats"});
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[1], "say \"^1Stats per 20 minute game: ^70.00 ^2Caps, ^70.00 ^2FC Frags, and ^70.00 "
+                            "^2Flag Returns!^7\"")
+            << total;
     }
-    typed.clear();
-    Tracker.TotalSeconds = INT32_MAX; // the base wraps below zero
-    Chat("!stats");
-    EXPECT_NE(typed[1].find("^70.00 ^2Caps"), std::string::npos);
+}
+
+// The visit's own counts, its whole minutes and its rates over its seconds, both lines from the moment
+// the command is handled.
+TEST_F(ChatCommandsTest, SessionRepliesWithThisVisitAlone) {
+    const struct {
+        const char* name;
+        std::int32_t caps, fcFrags, returns;
+        std::int64_t seconds; // since the visit began
+        const char* counts;   // the first line's text from "Session: "
+        const char* rates;    // the second line's numbers
+    } rows[] = {
+        {"an hour", 5, 3, 1, 3600, "^75 ^2Caps, ^73 ^2FC Frags, and ^71 ^2Flag Returns in ^760 ^2minutes!^7",
+         "^71.67 ^2Caps, ^71.00 ^2FC Frags, and ^70.33"},
+        {"minutes are whole", 2, 0, 0, 119,
+         "^72 ^2Caps, ^70 ^2FC Frags, and ^70 ^2Flag Returns in ^71 ^2minutes!^7",
+         "^720.17 ^2Caps, ^70.00 ^2FC Frags, and ^70.00"},
+        {"under a minute", 1, 1, 1, 59,
+         "^71 ^2Caps, ^71 ^2FC Frags, and ^71 ^2Flag Returns in ^70 ^2minutes!^7",
+         "^720.34 ^2Caps, ^720.34 ^2FC Frags, and ^720.34"},
+        {"just begun", 0, 0, 0, 0, "^70 ^2Caps, ^70 ^2FC Frags, and ^70 ^2Flag Returns in ^70 ^2minutes!^7",
+         "^70.00 ^2Caps, ^70.00 ^2FC Frags, and ^70.00"},
+        {"clock turned back", 3, 2, 1, -30,
+         "^73 ^2Caps, ^72 ^2FC Frags, and ^71 ^2Flag Returns in ^70 ^2minutes!^7",
+         "^70.00 ^2Caps, ^70.00 ^2FC Frags, and ^70.00"},
+        {"seconds wrap below zero", 3, 2, 1, 3000000000,
+         "^73 ^2Caps, ^72 ^2FC Frags, and ^71 ^2Flag Returns in ^70 ^2minutes!^7",
+         "^70.00 ^2Caps, ^70.00 ^2FC Frags, and ^70.00"},
+        {"counters wrapped", INT32_MIN, 0, 0, 1200,
+         "^7-2147483648 ^2Caps, ^70 ^2FC Frags, and ^70 ^2Flag Returns in ^720 ^2minutes!^7",
+         "^7-2147483648.00 ^2Caps, ^70.00 ^2FC Frags, and ^70.00"},
+    };
+    Tracker.CapsCount = 99; // the counters of all time play no part
+    Tracker.TotalSeconds = 99999;
+    for (const auto& row : rows) {
+        Monitor.SessionCaps = row.caps;
+        Monitor.SessionFcFrags = row.fcFrags;
+        Monitor.SessionReturns = row.returns;
+        Monitor.VisitStart = static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime() - row.seconds));
+        fake::ClearCalls();
+        EXPECT_EQ(ChatLines({"!session"}),
+                  (std::vector<std::string>{std::string("say \"^1Session: ") + row.counts + "\"",
+                                            std::string("say \"^1Session per 20 minute game: ") + row.rates +
+                                                " ^2Flag Returns!^7\""}))
+            << row.name;
+        std::vector<std::uint64_t> enters = TicksOf("SendMessage", input);
+        ASSERT_EQ(enters.size(), 4u);
+        EXPECT_GE(enters[2] - enters[0], 1000u) << "the second line a second after the first";
+    }
+}
+
+TEST_F(ChatCommandsTest, SessionCountsOwnEventsSinceTheConsoleWasFound) {
+    typedef std::vector<std::int32_t> Counts;
+    auto session = [] { return Counts{Monitor.SessionCaps, Monitor.SessionFcFrags, Monitor.SessionReturns}; };
+    Monitor.SessionCaps = 7; // an earlier visit's
+    Print("Rex captured the RED flag!");
+    Attach();
+    EXPECT_EQ(session(), (Counts{0, 0, 0})) << "found: nothing of this visit yet, the log's history included";
+
+    Print("Rex captured the BLUE flag!");
+    Print("Kyle captured the RED flag!");
+    Print("Rex killed RED's flag carrier");
+    MonitorPoll();
+    EXPECT_EQ(session(), (Counts{1, 1, 0}));
+
+    // Past 0x7fff characters appended the console replaces its whole log with the line it appends.
+    while (world.console.appended.total + 28 <= 0x7fff)
+        Print("x");
+    MonitorPoll();
+    Print("Rex returned the RED flag!");
+    ASSERT_EQ(fake::Find(log)->text, "Rex returned the RED flag!\r\n");
+    MonitorPoll();
+    EXPECT_EQ(session(), (Counts{1, 1, 1}));
+
+    Tracker.Power = 0;
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    Tracker.Power = 1;
+    SilenceChatPrefix();
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(session(), (Counts{2, 1, 1})) << "counted while silent, not while off";
+    Tracker.ChatPrefix = "say";
+
+    Print("Rex: !session");
+    MonitorPoll();
+    ASSERT_GE(typed.size(), 2u);
+    EXPECT_EQ(typed[typed.size() - 2],
+              "say \"^1Session: ^72 ^2Caps, ^71 ^2FC Frags, and ^71 ^2Flag Returns in ^70 ^2minutes!^7\"");
+
+    CloseConsole();
+    MonitorDetach();
+    OpenConsole("Rex captured the BLUE flag!\r\n");
+    Attach();
+    std::strcpy(Tracker.PlayerName, "Rex");
+    EXPECT_EQ(session(), (Counts{0, 0, 0})) << "the next console starts a new session";
+    Print("Rex captured the RED flag!");
+    MonitorPoll();
+    EXPECT_EQ(session(), (Counts{1, 0, 0}));
+    EXPECT_EQ(Tracker.CapsCount, 3) << "while the counters of all time go on";
+    fake::Advance(10 * 60 * 1000);
+    EXPECT_EQ(ChatLines({"!session"})[0],
+              "say \"^1Session: ^71 ^2Caps, ^70 ^2FC Frags, and ^70 ^2Flag Returns in ^710 ^2minutes!^7\"");
 }
 
 TEST_F(ChatCommandsTest, NotCommands) {
-    for (const char* text : {"!pause", "!Stats", "!stats now", " !stats", "!caps!", "!power "})
+    for (const char* text :
+         {"!pause", "!Stats", "!stats now", " !stats", "!caps!", "!power ", "!Session", "!session "})
         Chat(text);
     Chat("!stats", "Bob");
+    Chat("!session", "Bob");
     Chat("!stats", "rex");
-    std::string noReturn = "Rex: !stats";
-    HandleConsoleLine(&noReturn[0]);
+    Line("Rex: !stats");
     EXPECT_TRUE(typed.empty());
     EXPECT_EQ(Tracker.Power, 1);
 }
@@ -218,163 +196,145 @@ TEST_F(ChatCommandsTest, BeforeTheNameIsKnownNoChatLineMatches) {
     Tracker.PlayerName[0] = '\0';
     Chat("!stats");
     EXPECT_TRUE(typed.empty());
-    std::string bare = ": !caps\r";
-    HandleConsoleLine(&bare[0]);
+    Line(": !caps\r");
     EXPECT_EQ(typed.size(), 1u) << "only the bare command line matches then";
 }
 
 TEST_F(ChatCommandsTest, PowerOffAnswersOnlyPower) {
-    StartWinamp();
+    world.OpenWinamp();
+    Tracker.PlayerMode = 0;
     Tracker.Power = 0;
-    for (const char* text :
-         {"!time", "!stats", "!caps", "!silent", "!echo", "!winamp", "!wmp", "!play", "!play x", "!current",
-          "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
-        Chat(text);
-    EXPECT_TRUE(typed.empty());
-    EXPECT_TRUE(CommandsTo(winamp).empty());
-    EXPECT_EQ(Tracker.PlayerMode, 1);
-    Chat("!power");
-    EXPECT_EQ(typed, std::vector<std::string>{"say \"^7Quorvex^3 Activated.\""});
+    EXPECT_TRUE(
+        ChatLines({"!time", "!stats", "!session", "!caps", "!silent", "!echo", "!winamp", "!wmp", "!play",
+                   "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
+            .empty());
+    EXPECT_TRUE(world.CommandsTo(world.winamp.window).empty());
+    EXPECT_EQ(Tracker.PlayerMode, 0);
+    EXPECT_EQ(ChatLines({"!power"}), std::vector<std::string>{"say \"^7Quorvex^3 Activated.\""});
     EXPECT_EQ(Tracker.Power, 1);
 }
 
 TEST_F(ChatCommandsTest, SwitchRowsDoWhatTheMenuDoes) {
-    Chat("!echo");
-    Chat("!silent");
-    Chat("!winamp");
-    Chat("!wmp");
-    Chat("!silent");
-    Chat("!power");
-    EXPECT_EQ(typed, (std::vector<std::string>{
-                         "echo \"^1Echo^7 Mode^3 Activated.\"",
-                         "echo \"^1Silence^7 Mode^3 Activated.\"",
-                         " \"^1Winamp^7 mode initialized.\"",
-                         " \"^1WMP^7 mode initialized.\"",
-                         "echo \"^1Silence^7 Mode^3 Deactivated.\"",
-                         "say \"^7Quorvex^3 Deactivated.\"",
-                     }));
+    EXPECT_EQ(ChatLines({"!echo", "!silent", "!winamp", "!wmp", "!silent", "!power"}),
+              (std::vector<std::string>{
+                  "echo \"^1Echo^7 Mode^3 Activated.\"",
+                  "echo \"^1Silence^7 Mode^3 Activated.\"",
+                  " \"^1Winamp^7 mode initialized.\"",
+                  " \"^1WMP^7 mode initialized.\"",
+                  "echo \"^1Silence^7 Mode^3 Deactivated.\"",
+                  "say \"^7Quorvex^3 Deactivated.\"",
+              }));
     EXPECT_TRUE(fake::Find(main)->menuChecks[IDM_ECHO]);
     EXPECT_FALSE(fake::Find(main)->menuChecks[IDM_POWER]);
     EXPECT_EQ(fake::Find(main)->radioChecked, static_cast<unsigned>(IDM_WMP));
 }
 
 TEST_F(ChatCommandsTest, SilentSkipsTheFirstRowsButNotThePlayerReplies) {
-    StartWinamp();
+    world.OpenWinamp();
     Tracker.PlayerMode = 0;
     SilenceChatPrefix();
-    Chat("!stats");
-    Chat("!caps");
-    Chat("!time");
-    EXPECT_TRUE(typed.empty());
-    Chat("!paus");
-    EXPECT_EQ(typed, std::vector<std::string>{" \"^7Pause Toggled\""});
-    typed.clear();
+    EXPECT_TRUE(ChatLines({"!stats", "!session", "!caps", "!time"}).empty());
+    EXPECT_EQ(ChatLines({"!paus"}), std::vector<std::string>{" \"^7Pause Toggled\""});
     fake::ClearCalls();
-    Chat("!next");
-    EXPECT_TRUE(typed.empty());
-    EXPECT_EQ(CommandsTo(winamp), std::vector<std::uintptr_t>{kWinampNext});
-    int titleReads = 0;
-    for (const fake::Call& c : fake::Calls())
-        titleReads += c.name == "GetWindowText" && c.window == winamp;
-    EXPECT_EQ(titleReads, 1) << "Winamp's title is read even when nothing is said";
+    EXPECT_TRUE(ChatLines({"!next"}).empty());
+    // Winamp's title is read even when nothing is said.
+    EXPECT_EQ(world.Trace(ScriptedWorld::kLeaveOutConsole),
+              (std::vector<std::string>{"FindWindow Winamp v1.x", "SendMessage winamp WM_COMMAND 40048 0",
+                                        "Sleep 200", "GetWindowText winamp 2048"}));
 }
 
 TEST_F(ChatCommandsTest, WinampCommandsSendTheirIdsWaitAndAnnounce) {
-    StartWinamp();
+    world.OpenWinamp();
     Tracker.PlayerMode = 0;
-    struct Row {
+    const std::string find = "FindWindow Winamp v1.x", title = "GetWindowText winamp 2048",
+                      reply = "Sleep 1000";
+    const struct {
         const char* chat;
-        unsigned id;
-        std::vector<std::uint32_t> sleeps; // the reply's own second included
+        std::vector<std::string> trace;
         const char* reply;
     } rows[] = {
-        {"!play", kWinampPlay, {200, 1000}, "say \"Now Playing:^7 Alpha - One\""},
-        {"!next", kWinampNext, {200, 1000}, "say \"Now Playing:^7 Beta - Two\""},
-        {"!prev", kWinampPrevious, {200, 1000}, "say \"Now Playing:^7 Alpha - One\""},
-        {"!paus", kWinampPause, {1000}, "say \"^7Pause Toggled\""},
-        {"!shuffle", kWinampToggleShuffle, {1000}, "say \"^7Shuffle Mode Toggled\""},
-        {"!repeat", kWinampToggleRepeat, {1000}, "say \"^7Repeat Mode Toggled\""},
-        {"!stop", kWinampStop, {1000}, "say \"^7Stopped.\""},
+        {"!play",
+         {find, "SendMessage winamp WM_COMMAND 40045 0", "Sleep 200", title, reply},
+         "say \"Now Playing:^7 Alpha Band - First Light\""},
+        {"!next",
+         {find, "SendMessage winamp WM_COMMAND 40048 0", "Sleep 200", title, reply},
+         "say \"Now Playing:^7 Beta Crew - Second Wind\""},
+        {"!prev",
+         {find, "SendMessage winamp WM_COMMAND 40044 0", "Sleep 200", title, reply},
+         "say \"Now Playing:^7 Alpha Band - First Light\""},
+        {"!current", {find, title, reply}, "say \"Now Playing:^7 Alpha Band - First Light\""},
+        {"!paus", {find, "SendMessage winamp WM_COMMAND 40046 0", reply}, "say \"^7Pause Toggled\""},
+        {"!shuffle",
+         {find, "SendMessage winamp WM_COMMAND 40023 0", reply},
+         "say \"^7Shuffle Mode Toggled\""},
+        {"!repeat", {find, "SendMessage winamp WM_COMMAND 40022 0", reply}, "say \"^7Repeat Mode Toggled\""},
+        {"!stop", {find, "SendMessage winamp WM_COMMAND 40047 0", reply}, "say \"^7Stopped.\""},
     };
-    for (const Row& row : rows) {
-        typed.clear();
+    for (const auto& row : rows) {
         fake::ClearCalls();
-        Chat(row.chat);
-        EXPECT_EQ(CommandsTo(winamp), std::vector<std::uintptr_t>{row.id}) << row.chat;
-        EXPECT_EQ(Sleeps(), row.sleeps) << row.chat;
-        EXPECT_EQ(typed, std::vector<std::string>{row.reply});
+        EXPECT_EQ(ChatLines({row.chat}), std::vector<std::string>{row.reply}) << row.chat;
+        EXPECT_EQ(world.Trace(ScriptedWorld::kLeaveOutConsole), row.trace) << row.chat;
     }
-    typed.clear();
-    fake::ClearCalls();
-    Chat("!current");
-    EXPECT_TRUE(CommandsTo(winamp).empty());
-    EXPECT_EQ(Sleeps(), std::vector<std::uint32_t>{1000});
-    EXPECT_EQ(typed, std::vector<std::string>{"say \"Now Playing:^7 Alpha - One\""});
 }
 
 TEST_F(ChatCommandsTest, SearchQueriesAreCutFromTheLine) {
-    StartWinamp();
+    world.OpenWinamp();
     Tracker.PlayerMode = 0;
-    struct Row {
+    const struct {
         const char* chat;
         const char* query;
     } rows[] = {
-        {"!play Gamma", "Gamma"},           {"!play ", ""}, {"!play  x", " x"}, {"!playlist", "ist"},
-        {"!play Beta - Two", "Beta - Two"},
+        {"!play Gamma", "Gamma"},
+        {"!play ", ""},
+        {"!play  x", " x"},
+        {"!playlist", "ist"},
+        {"!play Beta Crew - Second", "Beta Crew - Second"},
     };
-    for (const Row& row : rows) {
-        jumpQuery = "<no dialog>";
+    for (const auto& row : rows) {
+        world.winamp.searches.clear();
         Chat(row.chat);
-        EXPECT_EQ(jumpQuery, row.query) << row.chat;
+        EXPECT_EQ(world.winamp.searches, std::vector<std::string>{row.query}) << row.chat;
     }
-    typed.clear();
-    Chat("!play Gamma");
-    EXPECT_EQ(typed, std::vector<std::string>{"say \"Now Playing:^7 Gamma - Three\""});
+    EXPECT_EQ(ChatLines({"!play gamma"}),
+              std::vector<std::string>{"say \"Now Playing:^7 Gamma Ray - Third Time Lucky\""});
 
     // A line the game had not finished: the query loses its last character instead.
-    std::string unfinished = "Rex: !play Beta";
-    HandleConsoleLine(&unfinished[0]);
-    EXPECT_EQ(jumpQuery, "Bet");
+    Line("Rex: !play Beta");
+    EXPECT_EQ(world.winamp.searches.back(), "Bet");
 }
 
 TEST_F(ChatCommandsTest, WmpCommandsSendTheirIdsWaitAndAnnounce) {
-    StartWmp();
-    struct Row {
+    world.OpenWmp();
+    world.wmp.playing = 1;
+    const struct {
         const char* chat;
         std::vector<std::uintptr_t> ids;
         const char* reply;
     } rows[] = {
-        {"!play", {18808, kWmpProperties}, "say \"Now Playing:^7 Some Band - Alpha - One\""},
-        {"!next", {84347, kWmpProperties}, "say \"Now Playing:^7 Some Band - Beta - Two\""},
-        {"!prev", {18810, kWmpProperties}, "say \"Now Playing:^7 Some Band - Alpha - One\""},
-        {"!current", {kWmpProperties}, "say \"Now Playing:^7 Some Band - Alpha - One\""},
+        {"!play", {18808, kWmpProperties}, "say \"Now Playing:^7 Some Band - Alpha Song\""},
+        {"!next", {84347, kWmpProperties}, "say \"Now Playing:^7 Some Band - Beta\""},
+        {"!prev", {18810, kWmpProperties}, "say \"Now Playing:^7 Some Band - Alpha Song\""},
+        {"!current", {kWmpProperties}, "say \"Now Playing:^7 Some Band - Alpha Song\""},
         {"!paus", {18808}, "say \"^7Pause Toggled\""},
         {"!shuffle", {18842}, "say \"^7Shuffle Mode Toggled\""},
         {"!repeat", {18843}, "say \"^7Repeat Mode Toggled\""},
         {"!stop", {84345}, "say \"^7Stopped.\""},
     };
-    for (const Row& row : rows) {
-        typed.clear();
+    for (const auto& row : rows) {
         fake::ClearCalls();
-        Chat(row.chat);
-        EXPECT_EQ(CommandsTo(wmp), row.ids) << row.chat;
-        EXPECT_EQ(typed, std::vector<std::string>{row.reply}) << row.chat;
-        EXPECT_EQ(DeskFindWindow("#32770", "Properties"), 0u) << "the dialog is closed again";
+        EXPECT_EQ(ChatLines({row.chat}), std::vector<std::string>{row.reply}) << row.chat;
+        EXPECT_EQ(world.CommandsTo(world.wmp.window), row.ids) << row.chat;
+        EXPECT_EQ(world.Leftovers(), std::vector<std::string>{}) << row.chat;
     }
-    artist = "-";
-    typed.clear();
-    Chat("!current");
-    EXPECT_EQ(typed, std::vector<std::string>{"say \"Now Playing:^7 Alpha - One\""});
-    EXPECT_EQ(fake::OpenProcessHandles(), 0);
+    world.wmp.artist = "-";
+    EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{"say \"Now Playing:^7 Alpha Song\""});
 }
 
 TEST_F(ChatCommandsTest, WmpWithAnEmptyPrefixNeverOpensTheDialog) {
-    StartWmp();
+    world.OpenWmp();
     SilenceChatPrefix();
-    for (const char* chat : {"!play", "!next", "!prev", "!current"})
-        Chat(chat);
-    EXPECT_EQ(CommandsTo(wmp), (std::vector<std::uintptr_t>{18808, 84347, 18810}));
-    EXPECT_TRUE(typed.empty());
+    EXPECT_TRUE(ChatLines({"!play", "!next", "!prev", "!current"}).empty());
+    EXPECT_EQ(world.CommandsTo(world.wmp.window), (std::vector<std::uintptr_t>{18808, 84347, 18810}));
 }
 
 TEST_F(ChatCommandsTest, MissingPlayersAndAnUnknownMode) {
@@ -386,30 +346,29 @@ TEST_F(ChatCommandsTest, MissingPlayersAndAnUnknownMode) {
     EXPECT_EQ(typed, (std::vector<std::string>{"say \"^1WMP window not found!\"",
                                                "say \"^1Winamp window not found!\"",
                                                " \"^1Winamp window not found!\""}));
-    typed.clear();
-    StartWinamp();
-    StartWmp();
+    world.OpenWinamp();
+    world.OpenWmp();
     Tracker.PlayerMode = 2;
     fake::ClearCalls();
-    for (const char* chat :
-         {"!play", "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
-        Chat(chat);
-    EXPECT_TRUE(typed.empty());
-    EXPECT_TRUE(CommandsTo(winamp).empty());
-    EXPECT_TRUE(CommandsTo(wmp).empty());
+    EXPECT_TRUE(
+        ChatLines({"!play", "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
+            .empty());
+    EXPECT_TRUE(world.CommandsTo(world.winamp.window).empty());
+    EXPECT_TRUE(world.CommandsTo(world.wmp.window).empty());
     EXPECT_TRUE(TicksOf("FindWindow").empty()) << "mode 2 does not even look for a player";
     Chat("!winamp");
     EXPECT_EQ(Tracker.PlayerMode, 0);
 }
 
-TEST_F(ChatCommandsTest, HostileTitlesStayInsideTheQuotes) {
-    StartWinamp();
+TEST_F(ChatCommandsTest, HostileTitlesStayOneCommandInsideTheQuotes) {
+    world.OpenWinamp();
     Tracker.PlayerMode = 0;
-    songs[0] = "x\"; quit; say \"y\x01\x1f\x7f\xe9";
-    ShowWinampSong();
-    Chat("!current");
-    ASSERT_EQ(typed.size(), 1u);
-    EXPECT_EQ(typed[0], "say \"Now Playing:^7 x'; quit; say 'y   \xe9\"");
+    world.winamp.playlist[0] = "x\"; quit; say \"y\x01\x1f\x7f\xe9";
+    world.ShowWinampTitle();
+    EXPECT_EQ(ChatLines({"!current"}),
+              std::vector<std::string>{"say \"Now Playing:^7 x'; quit; say 'y   \xe9\""});
+    EXPECT_EQ(world.console.mostCommands, 1) << "the game runs one command";
+    EXPECT_TRUE(fake::Find(console)) << "and does not quit";
     EXPECT_EQ(TypeableTitle("\"\"\t\n\r"), "''   ");
     EXPECT_EQ(TypeableTitle(nullptr), "");
 }

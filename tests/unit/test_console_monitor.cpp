@@ -62,23 +62,48 @@ TEST_F(ConsoleMonitorTest, SplitExamples) {
     EXPECT_EQ(SplitLines("only", true), std::vector<std::string>{"only"});
 }
 
-TEST_F(ConsoleMonitorTest, AppendedLinesAreHandledOnceInOrder) {
-    OpenConsole("A\r\nRex captured the RED flag!\r\n");
-    Attach();
-    EXPECT_EQ(Monitor.LastSeenIndex, 30);
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 0) << "history is never handled";
-
-    Print("Rex captured the BLUE flag!");
-    Print("Rex returned the RED flag!");
-    Print("Rex captured the RED flag!");
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 2);
-    EXPECT_EQ(Tracker.ReturnsCount, 1);
-    MonitorPoll();
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 2) << "an unchanged log handles nothing";
-    EXPECT_EQ(Label(IDC_CAPS), "Num Caps:\n2");
+// Each step changes the log as the game does and polls once; the counts are those after the poll.
+TEST_F(ConsoleMonitorTest, EveryNewLineIsHandledOnce) {
+    struct Step {
+        bool replace; // the console replaced its whole log (an overflow, or Clear and new lines)
+        std::string text;
+        std::int32_t caps, returns;
+    };
+    const std::string red = "Rex captured the RED flag!\r\n", blue = "Rex captured the BLUE flag!\r\n",
+                      back = "Rex returned the RED flag!\r\n";
+    const struct {
+        const char* name;
+        std::string history;
+        std::vector<Step> steps;
+    } rows[] = {
+        {"history is never handled",
+         "A\r\n" + red,
+         {{false, "", 0, 0}, {false, blue + back + red, 2, 1}, {false, "", 2, 1}}},
+        {"a line ended at the next poll counts at the first",
+         "old\r\n",
+         {{false, "Rex captured the BLUE flag!\r", 1, 0}, {false, "\n", 1, 0}, {false, blue, 2, 0}}},
+        {"a shorter log is new from its first line",
+         std::string(500, 'h') + "\r\n",
+         {{true, red + "Rex returned the BLUE flag!\r\n", 1, 1}, {false, blue, 2, 1}}},
+        {"a log that grew while replaced is taken by position",
+         "twelve chars\r\n",
+         {{true, red + back, 0, 1}}},
+        {"an empty first read leaves the first line new", "", {{false, red, 1, 0}}},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        OpenConsole(row.history);
+        Attach();
+        int step = 0;
+        for (const Step& s : row.steps) {
+            std::string& text = fake::Find(log)->text;
+            text = s.replace ? s.text : text + s.text;
+            MonitorPoll();
+            EXPECT_EQ(Tracker.CapsCount, s.caps) << row.name << ", step " << step;
+            EXPECT_EQ(Tracker.ReturnsCount, s.returns) << row.name << ", step " << step++;
+        }
+        EXPECT_TRUE(fake::MessageBoxes().empty()) << row.name;
+    }
 }
 
 TEST_F(ConsoleMonitorTest, RepliesComeInLogOrder) {
@@ -95,54 +120,6 @@ TEST_F(ConsoleMonitorTest, RepliesComeInLogOrder) {
     typed.clear();
     MonitorPoll();
     EXPECT_TRUE(typed.empty()) << "the console's echo of a reply is no event";
-}
-
-TEST_F(ConsoleMonitorTest, ALineEndedAtTheNextPollIsHandledOnceAtTheFirst) {
-    OpenConsole("old\r\n");
-    Attach();
-    fake::Find(log)->text += "Rex captured the BLUE flag!\r";
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 1);
-    fake::Find(log)->text += "\n";
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 1);
-    Print("Rex captured the BLUE flag!");
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 2);
-}
-
-TEST_F(ConsoleMonitorTest, AReplacedLogIsNewFromItsFirstLine) {
-    OpenConsole(std::string(500, 'h') + "\r\n");
-    Attach();
-    // The console replaced its whole log (an overflow, or Clear and new lines) with shorter text.
-    fake::Find(log)->text = "Rex captured the RED flag!\r\nRex returned the BLUE flag!\r\n";
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 1) << "the first line after a shrink is handled too";
-    EXPECT_EQ(Tracker.ReturnsCount, 1);
-    Print("Rex captured the BLUE flag!");
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 2);
-    EXPECT_EQ(Tracker.ReturnsCount, 1);
-}
-
-TEST_F(ConsoleMonitorTest, ALogThatGrewWhileReplacedIsTakenByPosition) {
-    OpenConsole("twelve chars\r\n");
-    Attach();
-    // Longer than before, so only what stands behind the old end counts as new.
-    fake::Find(log)->text = "Rex captured the RED flag!\r\nRex returned the BLUE flag!\r\n";
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 0);
-    EXPECT_EQ(Tracker.ReturnsCount, 1);
-}
-
-TEST_F(ConsoleMonitorTest, AnEmptyFirstReadHandlesTheFirstLineThatAppears) {
-    OpenConsole();
-    Attach();
-    EXPECT_EQ(Monitor.LastSeenIndex, -1);
-    Print("Rex captured the RED flag!");
-    MonitorPoll();
-    EXPECT_EQ(Tracker.CapsCount, 1);
-    EXPECT_TRUE(fake::MessageBoxes().empty()) << "an empty log is a terminated text";
 }
 
 TEST_F(ConsoleMonitorTest, MissingMainWindowReadsNoTextAndReportsIt) {
@@ -275,14 +252,22 @@ TEST_F(ConsoleMonitorTest, TheNextConsoleIsFoundAfterADetach) {
     EXPECT_EQ(Tracker.CapsCount, 1);
 }
 
-class MonitorStartTest : public MonitorFixture {};
+class MonitorStartTest : public MonitorFixture {
+  protected:
+    // A new process on the data file that holds the record as it stands.
+    void Restart() {
+        SaveStats();
+        ResetTrackerState();
+        Tracker.MainWindow = main;
+        fake::ClearCalls();
+    }
+};
 
 TEST_F(MonitorStartTest, DefaultsFillOnlyEmptySlots) {
     std::strcpy(Tracker.ResponseTemplates[kSlotCaps], "my caps %d");
     std::memset(Tracker.ResponseTemplates[kSlotReturns], 'q', kTemplateSize);
     Tracker.ResponseTemplates[kSlotReturns][0] = '\0';
-    SaveStats();
-    ResetTrackerState();
+    Restart();
     std::strcpy(Tracker.PlayerName, "stale");
     Monitor.GreetPending = true;
     MonitorStart();
@@ -300,10 +285,7 @@ TEST_F(MonitorStartTest, LabelsAreSetInTheirOrderAndTheNameLabelIsLeftAlone) {
     Tracker.CapsCount = 5;
     Tracker.FcFragCount = 3;
     Tracker.ReturnsCount = 1;
-    SaveStats();
-    ResetTrackerState();
-    Tracker.MainWindow = main;
-    fake::ClearCalls();
+    Restart();
     MonitorStart();
     std::vector<std::string> labels;
     for (const fake::Call& c : fake::Calls())
@@ -318,9 +300,7 @@ TEST_F(MonitorStartTest, LoadedSwitchesSetTheMarksAndThePrefix) {
     Tracker.Echo = 0;
     Tracker.Power = 0;
     Tracker.PlayerMode = 2;
-    SaveStats();
-    ResetTrackerState();
-    Tracker.MainWindow = main;
+    Restart();
     MonitorStart();
     fake::Window* w = fake::Find(main);
     EXPECT_TRUE(w->menuChecks[IDM_SILENT]);
@@ -329,6 +309,48 @@ TEST_F(MonitorStartTest, LoadedSwitchesSetTheMarksAndThePrefix) {
     EXPECT_EQ(w->radioChecked, static_cast<unsigned>(IDM_WMP)) << "a mode other than 0 marks WMP";
     EXPECT_STREQ(ChatPrefix(), "say") << "a loaded Silent flag does not empty the prefix";
     EXPECT_TRUE(typed.empty());
+}
+
+} // namespace
+
+namespace {
+
+// The journal's rows without their times.
+std::vector<std::string> JournalRows() {
+    std::vector<std::string> rows;
+    std::string text = fake::Files()["qxjournal.csv"];
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find("\r\n", at);
+        std::string row = text.substr(at, end - at);
+        rows.push_back(row.substr(row.find(',') + 1));
+        at = end == std::string::npos ? text.size() : end + 2;
+    }
+    return rows;
+}
+
+TEST_F(ConsoleMonitorTest, TheJournalGetsEveryOwnEventAndEveryVisit) {
+    Tracker.CapsCount = 4;
+    OpenConsole();
+    Attach();
+    for (const char* line : {"Rex captured the RED flag!", "Bob captured the RED flag!",
+                             "Rex returned the BLUE flag!", "Rex killed RED's flag carrier"})
+        Print(line);
+    MonitorPoll();
+    JournalVisitSoFar();
+    while (fake::Now() < 125 * 1000)
+        MonitorPoll();
+    CloseConsole();
+    MonitorDetach();
+    JournalVisitSoFar(); // no console: nothing to add
+    std::vector<std::string> rows = JournalRows();
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0], "event,count,player") << "the header";
+    EXPECT_EQ(rows[1], "cap,5,Rex");
+    EXPECT_EQ(rows[2], "return,1,Rex");
+    EXPECT_EQ(rows[3], "fcfrag,1,Rex");
+    EXPECT_EQ(rows[4], "visit,1,Rex") << "the visit so far, as at exit";
+    EXPECT_EQ(rows[5], "visit,123,Rex") << "the whole visit when the console closed";
+    EXPECT_EQ(Tracker.TotalSeconds, 123) << "only the closed visit reaches the stored total";
 }
 
 } // namespace

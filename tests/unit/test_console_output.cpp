@@ -9,8 +9,7 @@ class ConsoleOutputTest : public MonitorFixture {
     void SetUp() override {
         MonitorFixture::SetUp();
         OpenConsole();
-        Tracker.ConsoleWindow = console;
-        Tracker.ConsoleInput = input;
+        UseConsole();
     }
 
     bool Checked(unsigned id) {
@@ -53,13 +52,12 @@ TEST_F(ConsoleOutputTest, SendWaitsOneSecondThenSetsTextAndPressesEnter) {
 
 TEST_F(ConsoleOutputTest, SendTypesItsOwnCopyOfTheText) {
     // The pool can be wrapped over the text by the other thread during the wait.
-    fake::SetCallHook([](const fake::Call& c) {
+    world.OnCall([](const fake::Call& c) {
         if (c.name == "Sleep")
             for (int i = 0; i < 4000; ++i)
                 FormatText("%s-%d", "other thread", i);
     });
     SendToConsole(FormatText("say \"%s\"", "mine"));
-    fake::SetCallHook(nullptr);
     EXPECT_EQ(typed, std::vector<std::string>{"say \"mine\""});
 }
 
@@ -127,8 +125,7 @@ TEST_F(ConsoleOutputTest, SilentAnnouncesWithThePrefixItIsAboutToEmpty) {
 }
 
 TEST_F(ConsoleOutputTest, SilentEmptiesThePrefixEvenWhenNothingCanBeTyped) {
-    fake::DestroyWindow(console);
-    Tracker.ConsoleInput = input;
+    CloseConsole();
     ToggleSilent();
     EXPECT_EQ(Tracker.Silent, 1);
     EXPECT_STREQ(ChatPrefix(), "");

@@ -25,8 +25,8 @@ struct Persisted {
 };
 
 Persisted Snapshot(const TrackerState& t) {
-    Persisted p = {t.CapsCount, t.FcFragCount, t.ReturnsCount, t.Power, t.Silent, t.Echo, t.PlayerMode,
-                   t.TotalSeconds, {}};
+    Persisted p = {t.CapsCount, t.FcFragCount, t.ReturnsCount, t.Power, t.Silent,
+                   t.Echo,      t.PlayerMode,  t.TotalSeconds, {}};
     std::memcpy(p.ResponseTemplates, t.ResponseTemplates, sizeof p.ResponseTemplates);
     return p;
 }

@@ -10,15 +10,9 @@ class GameEventsTest : public MonitorFixture {
     void SetUp() override {
         MonitorFixture::SetUp();
         OpenConsole();
-        Tracker.ConsoleWindow = console;
-        Tracker.ConsoleInput = input;
+        UseConsole();
         MonitorStart(); // default templates, prefix "say"
         std::strcpy(Tracker.PlayerName, "Rex");
-    }
-
-    void Line(const std::string& text) {
-        std::string copy = text;
-        HandleConsoleLine(&copy[0]);
     }
 };
 
@@ -124,17 +118,20 @@ TEST_F(GameEventsTest, RenameToNothingEmptiesTheName) {
     EXPECT_STREQ(Tracker.PlayerName, "") << "a line without its return reads nothing past its end";
 }
 
+// Through the console: the game answers the typed query in its log, colour codes hidden.
 TEST_F(GameEventsTest, NameQueryAndGreeting) {
+    Attach();
     Tracker.PlayerName[0] = '\0';
-    Line("Rex entered the game\r");
+    Print("^1Rex^7 entered the game");
+    MonitorPoll();
     EXPECT_EQ(typed, std::vector<std::string>{"\\name"});
     EXPECT_STREQ(Monitor.JoinerName, "Rex");
     EXPECT_TRUE(Monitor.GreetPending);
-    typed.clear();
-    Line("\"name\" is:\"Rex\" default:\"Padawan\"\r");
+    MonitorPoll();
     EXPECT_STREQ(Tracker.PlayerName, "Rex");
     EXPECT_EQ(Label(IDC_PLAYERNAME), "Current Playername:\nRex");
-    EXPECT_EQ(typed, std::vector<std::string>{"say \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\""});
+    EXPECT_EQ(typed,
+              (std::vector<std::string>{"\\name", "say \"^7Quorvex v0.4b - ^4a better way to pwn noobs.\""}));
     EXPECT_FALSE(Monitor.GreetPending);
 }
 

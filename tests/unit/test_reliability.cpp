@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "players/players.h"
@@ -44,44 +45,15 @@ bool HeapMeasurable() {
 
 class ReliabilityTest : public MonitorFixture {
   protected:
-    std::size_t appended = 0; // the console's running count of characters appended
-
     void SetUp() override {
         MonitorFixture::SetUp();
         MonitorStart();
-    }
-
-    // Appends as the real console does: past 0x7fff characters it replaces the whole log.
-    void GamePrint(const std::string& line) {
-        std::string text = line + "\r\n";
-        fake::Window* l = fake::Find(log);
-        appended += text.size();
-        if (appended > 0x7fff) {
-            l->text = text;
-            appended = text.size();
-        } else {
-            l->text += text;
-        }
-    }
-
-    // The game prints what the console ran, as the stand-in's echo does, through GamePrint.
-    void EchoThroughGame() {
-        fake::Find(input)->onMessage = [this](fake::Window& self, unsigned m, std::uintptr_t w, std::intptr_t,
-                                              std::intptr_t&) {
-            if (m != kWmChar || w != 13)
-                return false;
-            typed.push_back(self.text);
-            GamePrint("]" + self.text);
-            self.text.clear();
-            return true;
-        };
     }
 };
 
 TEST_F(ReliabilityTest, ADayOfPlayKeepsTheHeapFlat) {
     ASSERT_TRUE(HeapMeasurable()) << "run with GLIBC_TUNABLES=glibc.malloc.tcache_count=0";
     OpenConsole("history\r\n");
-    EchoThroughGame();
     Attach();
     const char* lines[] = {
         "Kyle: hello there",    "Rex captured the BLUE flag!",
@@ -97,12 +69,16 @@ TEST_F(ReliabilityTest, ADayOfPlayKeepsTheHeapFlat) {
     typed.reserve(4096);
     fake::Find(log)->text.reserve(0x10000);
     for (int poll = 1; poll <= 86400; ++poll) {
-        GamePrint(lines[poll % 8]);
+        Print(lines[poll % 8]);
         if (poll % 97 == 0)
-            GamePrint(std::string(300, 'x'));
+            Print(std::string(300, 'x'));
         MonitorPoll();
         maxTyped = std::max<int>(maxTyped, static_cast<int>(typed.size()));
         typed.clear();
+        // The double's disk is memory too: files written besides the data file (rows appended as
+        // they happen) are dropped.
+        for (auto file = fake::Files().begin(); file != fake::Files().end();)
+            file = file->first == kDataFileName ? std::next(file) : fake::Files().erase(file);
         if (poll == 3600)
             afterFirstHour = HeapInUse();
     }
@@ -123,12 +99,12 @@ TEST_F(ReliabilityTest, TheConsoleClosingMidPollEndsTheVisitNormally) {
     Print("Rex captured the BLUE flag!");
     Print("Rex captured the RED flag!");
     // The console goes away while the poll is typing its first reply.
-    fake::SetCallHook([this](const fake::Call& c) {
+    world.OnCall([this](const fake::Call& c) {
         if (c.name == "SendMessage" && c.message == kWmSetText && c.window == input)
-            fake::DestroyWindow(console);
+            CloseConsole();
     });
     MonitorPoll();
-    fake::SetCallHook(nullptr);
+    world.OnCall(nullptr);
     EXPECT_EQ(Tracker.CapsCount, 2) << "the poll finishes, its replies go nowhere";
     EXPECT_FALSE(DeskIsWindow(Tracker.ConsoleWindow));
     MonitorDetach();
@@ -146,87 +122,76 @@ TEST_F(ReliabilityTest, TheConsoleClosingWhileAPlayersDialogIsOpen) {
     OpenConsole();
     Attach();
     std::strcpy(Tracker.PlayerName, "Rex");
-    fake::AddProcess(30, false);
-    WindowHandle wmp = fake::AddWindow("WMPlayerApp", "Windows Media Player");
-    fake::Find(wmp)->processId = 30;
+    world.wmp.propertiesDelayMs = -1;
+    world.OpenWmp();
     // The player never opens its dialog, and the game quits meanwhile.
-    fake::SetCallHook([this](const fake::Call& c) {
-        if (c.name.compare(0, 10, "FindWindow") == 0 && c.text == "#32770" && DeskIsWindow(console))
-            fake::DestroyWindow(console);
+    world.OnCall([this](const fake::Call& c) {
+        if (c.name.compare(0, 10, "FindWindow") == 0 && c.text == "#32770" && fake::Find(console))
+            CloseConsole();
     });
     Print("Rex: !current");
     std::uint64_t start = fake::Now();
     MonitorPoll();
-    fake::SetCallHook(nullptr);
     EXPECT_LT(fake::Now() - start, 30000u) << "the dialog wait is bounded";
     EXPECT_EQ(typed, std::vector<std::string>{}) << "no console to type into";
     MonitorDetach();
     EXPECT_EQ(Tracker.ConsoleWindow, 0u);
-    EXPECT_EQ(fake::OpenProcessHandles(), 0);
+    EXPECT_EQ(world.Leftovers(), std::vector<std::string>{});
 }
 
 TEST_F(ReliabilityTest, PlayersVanishingMidCommandNeverHang) {
     OpenConsole();
-    Tracker.ConsoleWindow = console;
-    Tracker.ConsoleInput = input;
+    UseConsole();
     std::strcpy(Tracker.PlayerName, "Rex");
 
     // Winamp goes away between its command and the title read.
     Tracker.PlayerMode = 0;
-    WindowHandle winamp = fake::AddWindow("Winamp v1.x", "1. Song - Winamp");
-    fake::Find(winamp)->onMessage = [winamp](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t,
-                                             std::intptr_t&) {
-        if (m == kWmCommand)
-            fake::DestroyWindow(winamp);
-        return true;
-    };
-    std::string line = "Rex: !next\r";
+    world.OpenWinamp();
+    world.OnCall([this](const fake::Call& c) {
+        if (c.name == "SendMessage" && c.window == world.winamp.window && c.message == kWmCommand)
+            fake::DestroyWindow(world.winamp.window);
+    });
     std::uint64_t start = fake::Now();
-    HandleConsoleLine(&line[0]);
+    Line("Rex: !next\r");
     EXPECT_EQ(typed, std::vector<std::string>{"say \"Now Playing:^7 \""});
     EXPECT_LT(fake::Now() - start, 2000u);
 
     // A Jump to file dialog that never opens.
+    world.OnCall(nullptr);
     typed.clear();
-    winamp = fake::AddWindow("Winamp v1.x", "2. Other - Winamp");
-    line = "Rex: !play x\r";
+    world.winamp.jumpDelayMs = -1;
+    world.winamp.playlist = {"Song", "Other"};
+    world.winamp.playing = 1;
+    world.OpenWinamp();
     start = fake::Now();
-    HandleConsoleLine(&line[0]);
+    Line("Rex: !play x\r");
     EXPECT_EQ(typed, std::vector<std::string>{"say \"Now Playing:^7 Other\""});
     EXPECT_LT(fake::Now() - start, kPlayerDialogWaitMs + 2000);
 
     // A list view that vanishes during the seek.
     typed.clear();
     Tracker.PlayerMode = 1;
-    fake::AddProcess(31, false);
-    WindowHandle wmp = fake::AddWindow("WMPlayerApp", "");
-    fake::Find(wmp)->processId = 31;
-    WindowHandle list = wmp;
-    for (int depth = 0; depth < 5; ++depth)
-        list = fake::AddWindow("Pane", "", list);
-    fake::Find(list)->onMessage = [wmp](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t,
-                                        std::intptr_t& result) {
-        if (m == kLvmGetItemCount) {
-            result = 100;
-            fake::DestroyWindow(fake::Find(wmp)->children.front());
-            return true;
-        }
-        return false;
+    world.OpenWmp();
+    fake::Find(world.wmp.list)->onMessage = [this](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t,
+                                                   std::intptr_t& result) {
+        if (m != kLvmGetItemCount)
+            return false;
+        result = 100;
+        fake::DestroyWindow(fake::Find(world.wmp.window)->children.front());
+        return true;
     };
-    line = "Rex: !play song\r";
     start = fake::Now();
-    HandleConsoleLine(&line[0]);
+    Line("Rex: !play song\r");
     EXPECT_LT(fake::Now() - start, 2 * kPlayerDialogWaitMs + 3000);
-    EXPECT_EQ(fake::OpenProcessHandles(), 0);
-    EXPECT_TRUE(fake::FindProcess(31)->blocks.empty());
+    EXPECT_EQ(world.Leftovers(), std::vector<std::string>{});
 }
 
 TEST_F(ReliabilityTest, HostileLinesFromTheGame) {
     OpenConsole();
     Attach();
     std::strcpy(Tracker.PlayerName, "Rex");
-    GamePrint(std::string(100000, 'L'));
-    GamePrint("Rex captured the RED flag!");
+    Print(std::string(100000, 'L'));
+    Print("Rex captured the RED flag!");
     MonitorPoll();
     EXPECT_EQ(Tracker.CapsCount, 1);
 
@@ -246,8 +211,7 @@ TEST_F(ReliabilityTest, HostileLinesFromTheGame) {
 
 TEST_F(ReliabilityTest, HostileNamesAndTemplates) {
     OpenConsole();
-    Tracker.ConsoleWindow = console;
-    Tracker.ConsoleInput = input;
+    UseConsole();
     const std::string names[] = {"%s%n%d%", "\"quoted\" ;name", "^1Red^7Name", std::string(300, 'Z')};
     std::strcpy(Tracker.PlayerName, "Rex");
     for (const std::string& name : names) {

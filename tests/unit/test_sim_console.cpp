@@ -17,7 +17,7 @@ namespace {
 
 std::string clean(const std::string& msg, size_t cap = kLogLimit + 1) {
     std::vector<char> out(cap + 1, '#');
-    size_t n = clean_message(msg.data(), msg.size(), out.data(), cap);
+    size_t n = CleanMessage(msg.data(), msg.size(), out.data(), cap);
     EXPECT_EQ(out[cap], '#') << "wrote past the capacity";
     EXPECT_LT(n, cap);
     EXPECT_EQ(out[n], '\0');
@@ -26,10 +26,10 @@ std::string clean(const std::string& msg, size_t cap = kLogLimit + 1) {
 
 std::vector<std::string> split(const std::string& line) {
     std::vector<std::string> cmds;
-    size_t pos = command_slash(line.data(), line.size());
+    size_t pos = CommandSlash(line.data(), line.size());
     while (pos < line.size()) {
         Span cmd;
-        size_t next = next_command(line.data(), line.size(), pos, &cmd);
+        size_t next = NextCommand(line.data(), line.size(), pos, &cmd);
         EXPECT_GT(next, pos) << "no progress";
         pos = next;
         if (cmd.len > 0) {
@@ -50,9 +50,9 @@ struct Ran {
     std::string printed; // as the log shows it, without the final line end
 };
 
-Ran run(const std::string& cmd, char* name, size_t name_cap) {
+Ran run(const std::string& cmd, char* name, size_t nameCap) {
     char out[512];
-    Action action = run_command(cmd.data(), cmd.size(), name, name_cap, out, sizeof(out));
+    Action action = RunCommand(cmd.data(), cmd.size(), name, nameCap, out, sizeof(out));
     std::string shown = action == Action::Print ? clean(out) : std::string();
     if (shown.size() >= 2) {
         shown.resize(shown.size() - 2);
@@ -61,39 +61,40 @@ Ran run(const std::string& cmd, char* name, size_t name_cap) {
 }
 
 ScriptParse parse(const std::string& line, ScriptLine* out) {
-    return parse_script_line(line.data(), line.size(), out);
+    return ParseScriptLine(line.data(), line.size(), out);
 }
 
-std::string text_of(const std::string& line, const ScriptLine& parsed) {
+std::string TextOf(const std::string& line, const ScriptLine& parsed) {
     return line.substr(parsed.text.start, parsed.text.len);
 }
 
 } // namespace
 
-TEST(SimConsoleClean, RemovesOnlyCaretWithDigitZeroToSeven) {
-    EXPECT_EQ(clean("^1Kyle^7: ^2hi"), "Kyle: hi\r\n");
-    EXPECT_EQ(clean("^0a^3b^4c^5d^6e"), "abcde\r\n");
-    EXPECT_EQ(clean("^8 ^9 ^x ^A stay"), "^8 ^9 ^x ^A stay\r\n");
-    EXPECT_EQ(clean("^^1x"), "^x\r\n");
-    EXPECT_EQ(clean("end^"), "end^\r\n");
-    EXPECT_EQ(clean("end^7"), "end\r\n");
-    EXPECT_EQ(clean("^7"), "\r\n");
-}
-
-TEST(SimConsoleClean, WritesEveryLineEndAsCrLfAndEndsWithOne) {
-    EXPECT_EQ(clean(""), "\r\n");
-    EXPECT_EQ(clean("a"), "a\r\n");
-    EXPECT_EQ(clean("a\n"), "a\r\n");
-    EXPECT_EQ(clean("a\r\n"), "a\r\n");
-    EXPECT_EQ(clean("a\nb"), "a\r\nb\r\n");
-    EXPECT_EQ(clean("a\rb"), "a\r\nb\r\n");
-    EXPECT_EQ(clean("a\r\nb\n\nc"), "a\r\nb\r\n\r\nc\r\n");
-    EXPECT_EQ(clean("a\n\r"), "a\r\n\r\n");
-    EXPECT_EQ(clean("a^7\n"), "a\r\n");
-}
-
-TEST(SimConsoleClean, DropsNulBytesThatWouldCutTheLog) {
-    EXPECT_EQ(clean(std::string("a\0b", 3)), "ab\r\n");
+// Colour codes are a caret with a digit 0 to 7; every line end is written CRLF, and one ends the text.
+TEST(SimConsoleClean, HidesColourCodesAndEndsEveryLineWithCrLf) {
+    const struct {
+        std::string in, out;
+    } rows[] = {
+        {"^1Kyle^7: ^2hi", "Kyle: hi\r\n"},
+        {"^0a^3b^4c^5d^6e", "abcde\r\n"},
+        {"^8 ^9 ^x ^A stay", "^8 ^9 ^x ^A stay\r\n"},
+        {"^^1x", "^x\r\n"},
+        {"end^", "end^\r\n"},
+        {"end^7", "end\r\n"},
+        {"^7", "\r\n"},
+        {"", "\r\n"},
+        {"a", "a\r\n"},
+        {"a\n", "a\r\n"},
+        {"a\r\n", "a\r\n"},
+        {"a\nb", "a\r\nb\r\n"},
+        {"a\rb", "a\r\nb\r\n"},
+        {"a\r\nb\n\nc", "a\r\nb\r\n\r\nc\r\n"},
+        {"a\n\r", "a\r\n\r\n"},
+        {"a^7\n", "a\r\n"},
+        {std::string("a\0b", 3), "ab\r\n"}, // a NUL would cut the log short
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(clean(row.in), row.out) << testing::PrintToString(row.in);
 }
 
 TEST(SimConsoleClean, KeepsTheTailOfAnOverlongMessage) {
@@ -107,9 +108,9 @@ TEST(SimConsoleClean, SmallBufferCutsSafelyAndKeepsTheFinalLineEnd) {
     EXPECT_EQ(clean("abc\nxyz", 8), "abc\r\n");   // cut after its own line end: no second one
     EXPECT_EQ(clean("abc", 3), "\r\n");
     EXPECT_EQ(clean("abc", 2), "");
-    EXPECT_EQ(clean_message("abc", 3, nullptr, 10), 0u);
+    EXPECT_EQ(CleanMessage("abc", 3, nullptr, 10), 0u);
     char one[1] = {'#'};
-    EXPECT_EQ(clean_message("abc", 3, one, 1), 0u);
+    EXPECT_EQ(CleanMessage("abc", 3, one, 1), 0u);
     EXPECT_EQ(one[0], '\0');
 }
 
@@ -123,24 +124,24 @@ TEST(SimConsoleClean, WorstCaseMessageFitsTheLogBuffer) {
 
 TEST(SimConsoleCounter, AppendsUpToTheLimitThenReplaces) {
     LogCounter counter{0};
-    EXPECT_FALSE(counter_add(&counter, 0x7000));
-    EXPECT_FALSE(counter_add(&counter, 0x7fff - 0x7000)); // exactly at the limit still appends
+    EXPECT_FALSE(CounterAdd(&counter, 0x7000));
+    EXPECT_FALSE(CounterAdd(&counter, 0x7fff - 0x7000)); // exactly at the limit still appends
     EXPECT_EQ(counter.total, 0x7fffu);
-    EXPECT_TRUE(counter_add(&counter, 10));
+    EXPECT_TRUE(CounterAdd(&counter, 10));
     EXPECT_EQ(counter.total, 10u); // restarts from the replacing text
-    EXPECT_FALSE(counter_add(&counter, 100));
+    EXPECT_FALSE(CounterAdd(&counter, 100));
     EXPECT_EQ(counter.total, 110u);
 }
 
 TEST(SimConsoleCounter, OversizedTextsAndBrokenTotalsStillReplace) {
     LogCounter counter{0};
-    EXPECT_TRUE(counter_add(&counter, 0x8000));
-    EXPECT_TRUE(counter_add(&counter, 1)); // the log is already over
+    EXPECT_TRUE(CounterAdd(&counter, 0x8000));
+    EXPECT_TRUE(CounterAdd(&counter, 1)); // the log is already over
     EXPECT_EQ(counter.total, 1u);
     counter.total = ULONG_MAX;
-    EXPECT_TRUE(counter_add(&counter, 5));
+    EXPECT_TRUE(CounterAdd(&counter, 5));
     EXPECT_EQ(counter.total, 5u);
-    EXPECT_FALSE(counter_add(nullptr, 5));
+    EXPECT_FALSE(CounterAdd(nullptr, 5));
 }
 
 TEST(SimConsoleSplit, SplitsAtSemicolonsOutsideQuotesAndAtLineEnds) {
@@ -166,14 +167,14 @@ TEST(SimConsoleSplit, SkipsOneLeadingSlashOrBackslash) {
     EXPECT_EQ(split("//name"), (std::vector<std::string>{"/name"}));
     EXPECT_EQ(split("\\\\name"), (std::vector<std::string>{"\\name"}));
     EXPECT_EQ(split("name /x"), (std::vector<std::string>{"name /x"}));
-    EXPECT_EQ(command_slash(nullptr, 3), 0u);
+    EXPECT_EQ(CommandSlash(nullptr, 3), 0u);
 }
 
 TEST(SimConsoleSplit, PastTheEndGivesAnEmptyCommand) {
     Span cmd{7, 7};
-    EXPECT_EQ(next_command("abc", 3, 3, &cmd), 3u);
+    EXPECT_EQ(NextCommand("abc", 3, 3, &cmd), 3u);
     EXPECT_EQ(cmd.len, 0u);
-    EXPECT_EQ(next_command("abc", 3, 9, &cmd), 3u);
+    EXPECT_EQ(NextCommand("abc", 3, 9, &cmd), 3u);
     EXPECT_EQ(cmd.len, 0u);
 }
 
@@ -204,13 +205,13 @@ TEST(SimConsoleTokenize, JoinsArgumentsWithSingleSpacesWithinCapacity) {
     const char cmd[] = "echo \"a  b\"   c d";
     tokenize(cmd, sizeof(cmd) - 1, &args);
     char out[32];
-    EXPECT_EQ(join_args(&args, 1, out, sizeof(out)), 8u);
+    EXPECT_EQ(JoinArgs(&args, 1, out, sizeof(out)), 8u);
     EXPECT_STREQ(out, "a  b c d");
     char small[5] = {'#', '#', '#', '#', '#'};
-    EXPECT_EQ(join_args(&args, 1, small, 4), 3u);
+    EXPECT_EQ(JoinArgs(&args, 1, small, 4), 3u);
     EXPECT_STREQ(small, "a  ");
     EXPECT_EQ(small[4], '#');
-    EXPECT_EQ(join_args(&args, 9, out, sizeof(out)), 0u);
+    EXPECT_EQ(JoinArgs(&args, 9, out, sizeof(out)), 0u);
     EXPECT_STREQ(out, "");
 }
 
@@ -274,61 +275,44 @@ TEST(SimConsoleCommands, OutputIsBoundedByItsCapacity) {
     char out[9];
     std::memset(out, '#', sizeof(out));
     std::string cmd = "echo " + std::string(100, 'z');
-    EXPECT_EQ(run_command(cmd.data(), cmd.size(), name, sizeof(name), out, 8), Action::Print);
+    EXPECT_EQ(RunCommand(cmd.data(), cmd.size(), name, sizeof(name), out, 8), Action::Print);
     EXPECT_EQ(std::string(out), std::string(7, 'z'));
     EXPECT_EQ(out[8], '#');
 }
 
 TEST(SimConsoleTranscript, LineEndsBecomeSpacesAndTheCopyIsBounded) {
     char out[16];
-    EXPECT_EQ(transcript_text("a\r\nb;\\c", 7, out, sizeof(out)), 7u);
+    EXPECT_EQ(TranscriptText("a\r\nb;\\c", 7, out, sizeof(out)), 7u);
     EXPECT_STREQ(out, "a  b;\\c");
-    EXPECT_EQ(transcript_text("abcdef", 6, out, 4), 3u);
+    EXPECT_EQ(TranscriptText("abcdef", 6, out, 4), 3u);
     EXPECT_STREQ(out, "abc");
 }
 
-TEST(SimConsoleScript, MessagesKeepTheirTextAfterOneSeparator) {
-    ScriptLine s;
-    std::string line = "1500 ^1Kyle^7: ^2hi  there ";
-    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
-    EXPECT_EQ(s.delay_ms, 1500u);
-    EXPECT_EQ(s.kind, ScriptKind::Message);
-    EXPECT_EQ(text_of(line, s), "^1Kyle^7: ^2hi  there ");
-
-    line = "0   indented\r";
-    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
-    EXPECT_EQ(text_of(line, s), "  indented");
-
-    line = "  250";
-    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
-    EXPECT_EQ(s.delay_ms, 250u);
-    EXPECT_EQ(s.text.len, 0u);
-
-    line = "0 @@home";
-    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
-    EXPECT_EQ(s.kind, ScriptKind::Message);
-    EXPECT_EQ(text_of(line, s), "@home");
-}
-
-TEST(SimConsoleScript, Directives) {
-    ScriptLine s;
-    ASSERT_EQ(parse("3000 @enter", &s), ScriptParse::Event);
-    EXPECT_EQ(s.kind, ScriptKind::Enter);
-    EXPECT_EQ(s.delay_ms, 3000u);
-    ASSERT_EQ(parse("0 @clear \r", &s), ScriptParse::Event);
-    EXPECT_EQ(s.kind, ScriptKind::Clear);
-    ASSERT_EQ(parse("10 @close", &s), ScriptParse::Event);
-    EXPECT_EQ(s.kind, ScriptKind::Close);
-
-    std::string line = "10 @say !stats now";
-    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
-    EXPECT_EQ(s.kind, ScriptKind::Say);
-    EXPECT_EQ(text_of(line, s), "!stats now");
-
-    line = "10 @rename   Big Rex  ";
-    ASSERT_EQ(parse(line, &s), ScriptParse::Event);
-    EXPECT_EQ(s.kind, ScriptKind::Rename);
-    EXPECT_EQ(text_of(line, s), "Big Rex");
+// A message keeps its text after one separator; a directive's argument loses its surrounding blanks.
+TEST(SimConsoleScript, EventsTakeTheirDelayKindAndText) {
+    const struct {
+        std::string line;
+        unsigned long delay;
+        ScriptKind kind;
+        std::string text;
+    } rows[] = {
+        {"1500 ^1Kyle^7: ^2hi  there ", 1500, ScriptKind::Message, "^1Kyle^7: ^2hi  there "},
+        {"0   indented\r", 0, ScriptKind::Message, "  indented"},
+        {"  250", 250, ScriptKind::Message, ""},
+        {"0 @@home", 0, ScriptKind::Message, "@home"},
+        {"3000 @enter", 3000, ScriptKind::Enter, ""},
+        {"0 @clear \r", 0, ScriptKind::Clear, ""},
+        {"10 @close", 10, ScriptKind::Close, ""},
+        {"10 @say !stats now", 10, ScriptKind::Say, "!stats now"},
+        {"10 @rename   Big Rex  ", 10, ScriptKind::Rename, "Big Rex"},
+    };
+    for (const auto& row : rows) {
+        ScriptLine s;
+        ASSERT_EQ(parse(row.line, &s), ScriptParse::Event) << row.line;
+        EXPECT_EQ(s.delayMs, row.delay) << row.line;
+        EXPECT_EQ(s.kind, row.kind) << row.line;
+        EXPECT_EQ(TextOf(row.line, s), row.text) << row.line;
+    }
 }
 
 TEST(SimConsoleScript, CommentsAndBlankLinesAreSkipped) {
@@ -338,7 +322,7 @@ TEST(SimConsoleScript, CommentsAndBlankLinesAreSkipped) {
     EXPECT_EQ(parse(" \t ", &s), ScriptParse::Skip);
     EXPECT_EQ(parse("# 100 not an event", &s), ScriptParse::Skip);
     EXPECT_EQ(parse("   #indented comment", &s), ScriptParse::Skip);
-    EXPECT_EQ(parse_script_line(nullptr, 4, &s), ScriptParse::Skip);
+    EXPECT_EQ(ParseScriptLine(nullptr, 4, &s), ScriptParse::Skip);
 }
 
 TEST(SimConsoleScript, BadLinesAreErrorsWithAReason) {
@@ -356,7 +340,7 @@ TEST(SimConsoleScript, BadLinesAreErrorsWithAReason) {
     EXPECT_EQ(parse("0 @rename " + std::string(kMaxName + 1, 'n'), &s), ScriptParse::Error);
     EXPECT_EQ(parse("0 @rename " + std::string(kMaxName, 'n'), &s), ScriptParse::Event);
     EXPECT_EQ(parse("86400000 @close", &s), ScriptParse::Event);
-    EXPECT_EQ(parse_script_line("0 x", 3, nullptr), ScriptParse::Error);
+    EXPECT_EQ(ParseScriptLine("0 x", 3, nullptr), ScriptParse::Error);
 }
 
 // The sample match drives the demo and the end-to-end tests; its lines must read, after the log has
@@ -367,35 +351,35 @@ TEST(SimConsoleScript, SampleMatchIsAPlayableMatch) {
     std::ifstream file(root + "sim/matches/sample.txt", std::ios::binary);
     ASSERT_TRUE(file.good()) << "cannot open " << root << "sim/matches/sample.txt";
 
-    unsigned long total_ms = 0;
+    unsigned long totalMs = 0;
     bool entered = false;
-    bool closed_last = false;
+    bool closedLast = false;
     std::vector<std::string> before;
     std::vector<std::string> after;
     std::string line;
-    int line_no = 0;
+    int lineNo = 0;
     while (std::getline(file, line)) {
-        ++line_no;
+        ++lineNo;
         ScriptLine s;
         ScriptParse result = parse(line, &s);
-        ASSERT_NE(result, ScriptParse::Error) << "line " << line_no << ": " << s.error;
+        ASSERT_NE(result, ScriptParse::Error) << "line " << lineNo << ": " << s.error;
         if (result == ScriptParse::Skip) {
             continue;
         }
-        total_ms += s.delay_ms;
-        closed_last = s.kind == ScriptKind::Close;
+        totalMs += s.delayMs;
+        closedLast = s.kind == ScriptKind::Close;
         if (s.kind == ScriptKind::Enter) {
             entered = true;
         } else if (s.kind == ScriptKind::Message) {
-            std::string shown = clean(text_of(line, s));
+            std::string shown = clean(TextOf(line, s));
             shown.resize(shown.size() - 2);
             (entered ? after : before).push_back(shown);
         }
     }
     EXPECT_TRUE(entered);
-    EXPECT_TRUE(closed_last);
-    EXPECT_GE(total_ms, 60000u);
-    EXPECT_LE(total_ms, 240000u);
+    EXPECT_TRUE(closedLast);
+    EXPECT_GE(totalMs, 60000u);
+    EXPECT_LE(totalMs, 240000u);
 
     auto has = [](const std::vector<std::string>& lines, const std::string& want) {
         for (const std::string& l : lines) {

@@ -89,18 +89,18 @@ class SwitchThreadsTest : public MonitorFixture {};
 TEST_F(SwitchThreadsTest, MenuAndChatCommandsSwitchAtOnce) {
     OpenConsole();
     std::strcpy(Tracker.PlayerName, "Rex");
-    fake::Find(log)->onMessage = [](fake::Window& self, unsigned message, std::uintptr_t, std::intptr_t lParam,
-                                    std::intptr_t& result) {
+    fake::Find(log)->onMessage = [this](fake::Window&, unsigned message, std::uintptr_t, std::intptr_t lParam,
+                                        std::intptr_t& result) {
         if (message != kAppendLine)
             return false;
-        self.text += reinterpret_cast<const char*>(lParam);
+        world.Print(reinterpret_cast<const char*>(lParam));
         result = 0;
         return true;
     };
     Attach();
-    const char* chat[] = {"Rex: !silent\r\n", "Rex: !echo\r\n",  "Rex: !power\r\n", "Rex: !stats\r\n",
-                          "Rex: !wmp\r\n",    "Rex: !winamp\r\n", "Rex: !next\r\n",  "Rex: !session\r\n",
-                          "Rex captured the RED flag!\r\n"};
+    const char* chat[] = {"Rex: !silent", "Rex: !echo",    "Rex: !power",
+                          "Rex: !stats",  "Rex: !wmp",     "Rex: !winamp",
+                          "Rex: !next",   "Rex: !session", "Rex captured the RED flag!"};
     constexpr int kRounds = 60;
     std::thread monitor([&] {
         for (int i = 0; i < kRounds; ++i) {
@@ -121,7 +121,8 @@ TEST_F(SwitchThreadsTest, MenuAndChatCommandsSwitchAtOnce) {
 
     ASSERT_GT(typed.size(), static_cast<std::size_t>(kRounds));
     for (const std::string& line : typed) {
-        bool whole = line.rfind("say \"", 0) == 0 || line.rfind("echo \"", 0) == 0 || line.rfind(" \"", 0) == 0;
+        bool whole =
+            line.rfind("say \"", 0) == 0 || line.rfind("echo \"", 0) == 0 || line.rfind(" \"", 0) == 0;
         EXPECT_TRUE(whole) << line;
     }
     for (SharedInt* flag : {&Tracker.Power, &Tracker.Silent, &Tracker.Echo})

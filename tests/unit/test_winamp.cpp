@@ -1,130 +1,42 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "players/player_windows.h"
 #include "players/players.h"
-#include "tests/unit/fake_desktop.h"
+#include "tests/unit/scripted_world.h"
 
 namespace {
 
-constexpr std::uint32_t kWinampProcess = 7;
-
 class WinampTest : public ::testing::Test {
   protected:
-    WindowHandle winamp = 0;
-    WindowHandle dialog = 0;
-    std::map<WindowHandle, std::string> labels;
+    ScriptedWorld world;
+    ScriptedWorld::Winamp& winamp = world.winamp;
 
     void SetUp() override {
-        fake::Reset();
-        winamp = fake::AddWindow("Winamp v1.x", "3. Old Song - Winamp");
-        fake::Find(winamp)->processId = kWinampProcess;
-        labels[winamp] = "winamp";
+        winamp.playlist = {"First", "Second", "Old Song", "Song; say \"x\""};
+        winamp.playing = 2;
+        world.OpenWinamp();
     }
 
     std::string NowPlaying(const std::string& title) {
-        fake::Find(winamp)->text = title;
-        return WinampNowPlaying(winamp);
+        fake::Find(winamp.window)->text = title;
+        return WinampNowPlaying(winamp.window);
     }
 
-    // Winamp answers 40194 with its "Jump to file" dialog of `controls` children, delayMs later (never
-    // when negative). The seventh control replaces the third; the third plays what the first names.
-    void ScriptJumpDialog(int controls, int delayMs) {
-        auto open = [this, controls] {
-            dialog = fake::AddWindow("#32770", "Jump to file");
-            fake::Find(dialog)->processId = kWinampProcess;
-            labels[dialog] = "jump";
-            for (int i = 1; i <= controls; ++i)
-                labels[fake::AddWindow(i == 1 ? "Edit" : "Button", "", dialog)] = "c" + std::to_string(i);
-            if (controls >= 7)
-                fake::Find(fake::Find(dialog)->children[6])->onMessage =
-                    [this](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t, std::intptr_t&) {
-                        if (m == kBmClick)
-                            ReplaceThirdControl();
-                        return false;
-                    };
-        };
-        auto openAt = std::make_shared<std::uint64_t>(0);
-        fake::Find(winamp)->onMessage = [=](fake::Window&, unsigned m, std::uintptr_t w, std::intptr_t,
-                                            std::intptr_t&) {
-            if (m == kWmCommand && w == kWinampJumpToFile && delayMs >= 0)
-                *openAt = fake::Now() + static_cast<std::uint64_t>(delayMs);
-            return false;
-        };
-        fake::SetCallHook([=](const fake::Call&) {
-            if (*openAt != 0 && fake::Now() >= *openAt) {
-                *openAt = 0;
-                open();
-            }
-        });
-    }
-
-    void ReplaceThirdControl() {
-        auto& children = fake::Find(dialog)->children;
-        fake::DestroyWindow(children[2]);
-        WindowHandle play = fake::AddWindow("Button", "Play", dialog);
-        children.pop_back();
-        children.insert(children.begin() + 2, play);
-        labels[play] = "play";
-        fake::Find(play)->onMessage = [this](fake::Window&, unsigned m, std::uintptr_t, std::intptr_t,
-                                             std::intptr_t&) {
-            if (m == kBmClick)
-                fake::Find(winamp)->text =
-                    "9. " + fake::Find(fake::Find(dialog)->children[0])->text + " - Winamp";
-            return false;
-        };
-    }
-
-    std::string Label(WindowHandle window) const {
-        auto it = labels.find(window);
-        return it == labels.end() ? std::to_string(window) : it->second;
-    }
-
-    static std::string Name(unsigned message) {
-        static const std::map<unsigned, std::string> names = {
-            {kWmCommand, "WM_COMMAND"}, {kWmSetText, "WM_SETTEXT"}, {kBmClick, "BM_CLICK"}};
-        auto it = names.find(message);
-        return it == names.end() ? std::to_string(message) : it->second;
-    }
-
-    // What reached a window or took time, one line per call.
-    // The steps, without the dialog poll's pauses (counted by Pauses()).
     static int Pauses() {
-        return static_cast<int>(std::count_if(fake::Calls().begin(), fake::Calls().end(), [](const fake::Call& c) {
-            return c.name == "Sleep" && c.wParam == kDialogPollPauseMs;
-        }));
-    }
-
-    std::vector<std::string> Trace() const {
-        std::vector<std::string> lines;
-        for (const fake::Call& c : fake::Calls()) {
-            if (c.name == "Sleep" && c.wParam == kDialogPollPauseMs)
-                continue;
-            std::ostringstream line;
-            if (c.name == "SendMessage" || c.name == "PostMessage")
-                line << c.name << ' ' << Label(c.window) << ' ' << Name(c.message) << ' ' << c.wParam << ' '
-                     << (c.message == kWmSetText ? c.text : std::to_string(c.lParam));
-            else if (c.name == "ShowWindow" || c.name == "GetWindowText")
-                line << c.name << ' ' << Label(c.window) << ' ' << c.wParam;
-            else if (c.name == "Sleep")
-                line << "Sleep " << c.wParam;
-            else
-                continue;
-            lines.push_back(line.str());
-        }
-        return lines;
+        return static_cast<int>(
+            std::count_if(fake::Calls().begin(), fake::Calls().end(), [](const fake::Call& c) {
+                return c.name == "Sleep" && c.wParam == kDialogPollPauseMs;
+            }));
     }
 };
 
 TEST_F(WinampTest, FindsOnlyATopLevelWinampWindow) {
-    EXPECT_EQ(FindWinampWindow(), winamp);
-    fake::DestroyWindow(winamp);
+    EXPECT_EQ(FindWinampWindow(), winamp.window);
+    fake::DestroyWindow(winamp.window);
     EXPECT_EQ(FindWinampWindow(), 0u);
     WindowHandle other = fake::AddWindow("Notepad", "1. Song - Winamp");
     fake::AddWindow("Winamp v1.x", "", other);
@@ -173,9 +85,10 @@ TEST_F(WinampTest, TrimmingNeverReadsBehindTheTitle) {
 
 TEST_F(WinampTest, NowPlayingOnlyReadsTheTitle) {
     fake::ClearCalls();
-    EXPECT_EQ(std::string(WinampNowPlaying(winamp)), "Old Song");
-    EXPECT_EQ(Trace(), std::vector<std::string>{"GetWindowText winamp 2048"});
-    EXPECT_EQ(fake::Now(), 1u) << "no wait";
+    std::uint64_t start = fake::Now();
+    EXPECT_EQ(std::string(WinampNowPlaying(winamp.window)), "Old Song");
+    EXPECT_EQ(world.Trace(), std::vector<std::string>{"GetWindowText winamp 2048"});
+    EXPECT_EQ(fake::Now() - start, 1u) << "no wait";
 }
 
 TEST_F(WinampTest, JumpToDrivesWinampsOwnDialogInOrder) {
@@ -184,59 +97,68 @@ TEST_F(WinampTest, JumpToDrivesWinampsOwnDialogInOrder) {
     fake::Find(foreign)->processId = 99;
     for (int i = 0; i < 8; ++i)
         fake::AddWindow("Button", "", foreign);
-    ScriptJumpDialog(8, 40);
+    winamp.jumpDelayMs = 40;
     const std::string query = "song; say \"x\"";
     fake::ClearCalls();
+    std::uint64_t start = fake::Now();
 
-    EXPECT_EQ(std::string(WinampJumpTo(winamp, query.c_str())), query);
-    EXPECT_EQ(Trace(), (std::vector<std::string>{
-                           "SendMessage winamp WM_COMMAND 40194 0",
-                           "ShowWindow jump 0",
-                           "SendMessage c1 WM_SETTEXT 0 " + query,
-                           "SendMessage c7 BM_CLICK 0 0",
-                           "SendMessage play BM_CLICK 0 0",
-                           "Sleep 200",
-                           "GetWindowText winamp 2048",
-                       }));
-    EXPECT_FALSE(fake::Find(dialog)->visible);
+    EXPECT_EQ(std::string(WinampJumpTo(winamp.window, query.c_str())), "Song; say \"x\"");
+    EXPECT_EQ(world.Trace(ScriptedWorld::kLeaveOutPolls), (std::vector<std::string>{
+                                                              "SendMessage winamp WM_COMMAND 40194 0",
+                                                              "ShowWindow jump 0",
+                                                              "SendMessage jump.edit WM_SETTEXT 0 " + query,
+                                                              "SendMessage jump.search BM_CLICK 0 0",
+                                                              "SendMessage jump.jump BM_CLICK 0 0",
+                                                              "Sleep 200",
+                                                              "GetWindowText winamp 2048",
+                                                          }));
+    EXPECT_EQ(winamp.searches, std::vector<std::string>{query});
+    EXPECT_EQ(fake::Find(winamp.jump), nullptr) << "the dialog closes as it plays";
     EXPECT_TRUE(fake::Find(foreign)->visible);
     // Polled with a short pause between looks, so the dialog is used within a pause of its appearance.
     const auto& calls = fake::Calls();
     auto show =
         std::find_if(calls.begin(), calls.end(), [](const fake::Call& c) { return c.name == "ShowWindow"; });
     ASSERT_NE(show, calls.end());
-    EXPECT_GE(show->tick, 40u);
-    EXPECT_LE(show->tick, 40u + kDialogPollPauseMs + 10);
+    EXPECT_GE(show->tick - start, 40u);
+    EXPECT_LE(show->tick - start, 40u + kDialogPollPauseMs + 10);
 }
 
-TEST_F(WinampTest, JumpToWithMissingControlsStillReadsTheTitle) {
-    ScriptJumpDialog(2, 0);
-    fake::ClearCalls();
-    EXPECT_EQ(std::string(WinampJumpTo(winamp, "abc")), "Old Song");
-    EXPECT_EQ(Trace(), (std::vector<std::string>{"SendMessage winamp WM_COMMAND 40194 0", "ShowWindow jump 0",
-                                                 "SendMessage c1 WM_SETTEXT 0 abc", "Sleep 200",
-                                                 "GetWindowText winamp 2048"}));
-}
-
-TEST_F(WinampTest, JumpToGivesUpOnADialogThatNeverOpens) {
-    ScriptJumpDialog(8, -1);
-    fake::ClearCalls();
-    std::uint64_t start = fake::Now();
-    EXPECT_EQ(std::string(WinampJumpTo(winamp, "abc")), "Old Song");
-    std::uint64_t spent = fake::Now() - start;
-    EXPECT_GE(spent, kPlayerDialogWaitMs + 200);
-    EXPECT_LE(spent, kPlayerDialogWaitMs + 200 + kDialogPollPauseMs + 20);
-    EXPECT_EQ(Trace(), (std::vector<std::string>{"SendMessage winamp WM_COMMAND 40194 0", "Sleep 200",
-                                                 "GetWindowText winamp 2048"}));
-    // The wait pauses between looks instead of keeping a core busy.
-    EXPECT_GE(Pauses(), static_cast<int>(kPlayerDialogWaitMs / (kDialogPollPauseMs + 5)));
+TEST_F(WinampTest, JumpToWithoutTheDialogsControlsStillReadsTheTitle) {
+    const struct {
+        int controls;
+        int delayMs;
+        std::vector<std::string> trace;
+    } rows[] = {
+        {2,
+         0,
+         {"SendMessage winamp WM_COMMAND 40194 0", "ShowWindow jump 0",
+          "SendMessage jump.edit WM_SETTEXT 0 abc", "Sleep 200", "GetWindowText winamp 2048"}},
+        {7, -1, {"SendMessage winamp WM_COMMAND 40194 0", "Sleep 200", "GetWindowText winamp 2048"}},
+    };
+    for (const auto& row : rows) {
+        fake::DestroyWindow(winamp.jump); // the last row's, left open without its buttons
+        winamp.jumpControls = row.controls;
+        winamp.jumpDelayMs = row.delayMs;
+        fake::ClearCalls();
+        std::uint64_t start = fake::Now();
+        EXPECT_EQ(std::string(WinampJumpTo(winamp.window, "abc")), "Old Song");
+        EXPECT_EQ(world.Trace(ScriptedWorld::kLeaveOutPolls), row.trace);
+        if (row.delayMs >= 0)
+            continue;
+        std::uint64_t spent = fake::Now() - start;
+        EXPECT_GE(spent, kPlayerDialogWaitMs + 200);
+        EXPECT_LE(spent, kPlayerDialogWaitMs + 200 + kDialogPollPauseMs + 20);
+        // The wait pauses between looks instead of keeping a core busy.
+        EXPECT_GE(Pauses(), static_cast<int>(kPlayerDialogWaitMs / (kDialogPollPauseMs + 5)));
+    }
 }
 
 TEST_F(WinampTest, JumpToAGoneWindowWaitsOnlyItsPause) {
-    fake::DestroyWindow(winamp);
-    fake::ClearCalls();
-    EXPECT_EQ(std::string(WinampJumpTo(winamp, "abc")), "");
-    EXPECT_LE(fake::Now(), 200u + 10u);
+    fake::DestroyWindow(winamp.window);
+    std::uint64_t start = fake::Now();
+    EXPECT_EQ(std::string(WinampJumpTo(winamp.window, "abc")), "");
+    EXPECT_LE(fake::Now() - start, 200u + 10u);
 }
 
 } // namespace

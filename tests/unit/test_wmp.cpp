@@ -1,331 +1,147 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "players/players.h"
 #include "support/text_pool.h"
-#include "tests/unit/fake_desktop.h"
+#include "tests/unit/scripted_world.h"
 
 namespace {
 
-constexpr std::uint32_t kPlayerProcess = 40;
-
-std::uint64_t GetLittleEndian(const std::vector<unsigned char>& bytes, std::size_t at, std::size_t size) {
-    std::uint64_t value = 0;
-    for (std::size_t i = size; i-- > 0;)
-        value = (value << 8) | bytes[at + i];
-    return value;
-}
-
-// A Windows Media Player: the playlist list view five first-children below the main window, a
-// Properties dialog for the entry playing that fills its fields on the press, and previous / next
-// commands that move through the playlist.
 class WmpTest : public ::testing::Test {
   protected:
-    WindowHandle player = 0;
-    WindowHandle list = 0;
-    std::vector<WindowHandle> dialogs;
-    std::vector<std::string> playlist = {"Intro", "Alpha Song", "Beta", "Gamma"};
-    int playing = 3;
-    std::string title; // shown instead of the entry playing when not empty
-    std::string artist = "Band";
-    int fieldCount = 6;
-    bool unterminatedArtist = false;
-    int dialogDelayMs = 0; // -1: the dialog never opens
-    std::uint64_t openAt = 0;
-    std::vector<int> entriesRead;
-    std::vector<std::uint64_t> textMaxSeen;
-    std::map<WindowHandle, std::string> labels;
+    ScriptedWorld world;
+    ScriptedWorld::Wmp& wmp = world.wmp;
 
     void SetUp() override {
-        fake::Reset();
         ResetFormatPools();
-        fake::AddProcess(kPlayerProcess, false);
-        player = fake::AddWindow("WMPlayerApp", "Windows Media Player");
-        fake::Find(player)->processId = kPlayerProcess;
-        list = player;
-        for (int depth = 0; depth < 5; ++depth)
-            list = fake::AddWindow(depth == 4 ? "SysListView32" : "Pane", "", list);
-        labels = {{player, "player"}, {list, "list"}};
-        fake::Find(player)->onMessage = [this](fake::Window&, unsigned m, std::uintptr_t w, std::intptr_t,
-                                               std::intptr_t&) {
-            if (m == kWmCommand && w == kWmpProperties && dialogDelayMs >= 0)
-                openAt = fake::Now() + static_cast<std::uint64_t>(dialogDelayMs);
-            if (m == kWmCommand && w == kWmpPrevious && playing > 0)
-                --playing;
-            if (m == kWmCommand && w == kWmpNext && playing + 1 < static_cast<int>(playlist.size()))
-                ++playing;
-            return m == kWmCommand;
-        };
-        fake::Find(list)->onMessage = [this](fake::Window&, unsigned m, std::uintptr_t w, std::intptr_t l,
-                                             std::intptr_t& result) { return ListMessage(m, w, l, result); };
-        fake::SetCallHook([this](const fake::Call&) {
-            if (openAt != 0 && fake::Now() >= openAt) {
-                openAt = 0;
-                OpenDialog();
-            }
-        });
+        wmp.playing = 3;
+        wmp.artist = "Band";
+        wmp.is64Bit = false;
+        world.OpenWmp();
     }
 
     void TearDown() override {
-        EXPECT_EQ(fake::OpenProcessHandles(), 0) << "a process handle was left open";
-        EXPECT_TRUE(fake::FindProcess(kPlayerProcess)->blocks.empty()) << "a remote block was not freed";
-        for (WindowHandle dialog : dialogs)
-            EXPECT_EQ(fake::Find(dialog), nullptr) << "a Properties dialog was left open";
-    }
-
-    std::string ShownTitle() const {
-        if (!title.empty() || playing >= static_cast<int>(playlist.size()))
-            return title;
-        return playlist[static_cast<std::size_t>(playing)];
-    }
-
-    void OpenDialog() {
-        WindowHandle dialog = fake::AddWindow("#32770", "Properties");
-        fake::Find(dialog)->processId = kPlayerProcess;
-        dialogs.push_back(dialog);
-        labels[dialog] = "dialog" + std::to_string(dialogs.size());
-        fake::Find(dialog)->onMessage = [](fake::Window& self, unsigned m, std::uintptr_t, std::intptr_t,
-                                           std::intptr_t&) {
-            if (m == kWmClose)
-                fake::DestroyWindow(self.handle);
-            return m == kWmClose;
-        };
-        WindowHandle tab = fake::AddWindow("Tab", "", dialog);
-        WindowHandle press = 0;
-        for (int i = 2; i <= 6; ++i)
-            press = fake::AddWindow("Button", "", dialog);
-        WindowHandle page = fake::AddWindow("Page", "", tab);
-        std::vector<WindowHandle> fields;
-        for (int i = 0; i < fieldCount; ++i)
-            fields.push_back(fake::AddWindow("Static", "", page));
-        labels[press] = "press";
-        if (fieldCount > 3)
-            labels[fields[3]] = "title";
-        if (fieldCount > 5)
-            labels[fields[5]] = "artist";
-        if (fieldCount > 5 && unterminatedArtist)
-            fake::Find(fields[5])->onMessage = [](fake::Window&, unsigned m, std::uintptr_t w,
-                                                  std::intptr_t l, std::intptr_t& result) {
-                if (m != kWmGetText)
-                    return false;
-                std::memset(reinterpret_cast<char*>(l), 'a', w); // fills the whole buffer, no terminator
-                result = static_cast<std::intptr_t>(w);
-                return true;
-            };
-        fake::Find(press)->onMessage = [this, fields](fake::Window&, unsigned m, std::uintptr_t,
-                                                      std::intptr_t, std::intptr_t&) {
-            if (m == kWmLButtonDown && fields.size() > 5) {
-                fake::Find(fields[3])->text = ShownTitle();
-                fake::Find(fields[5])->text = artist;
-            } else if (m == kWmLButtonDown && fields.size() > 3) {
-                fake::Find(fields[3])->text = ShownTitle();
-            }
-            return false;
-        };
-    }
-
-    // Answers with the entry's first column, copied as strncpy would: an entry of cchTextMax
-    // characters or more arrives without terminator. Then spoils the record, as a list view may.
-    bool ListMessage(unsigned m, std::uintptr_t w, std::intptr_t l, std::intptr_t& result) {
-        if (m == kLvmGetItemCount) {
-            result = static_cast<std::intptr_t>(playlist.size());
-            return true;
-        }
-        if (m != kLvmGetItemTextA)
-            return false;
-        entriesRead.push_back(static_cast<int>(w));
-        fake::Process* process = fake::FindProcess(kPlayerProcess);
-        auto record = process->blocks.find(static_cast<RemoteAddress>(l));
-        const bool wide = process->is64Bit;
-        if (record == process->blocks.end() || record->second.size() < (wide ? 48u : 36u))
-            return true;
-        std::vector<unsigned char>& bytes = record->second;
-        std::uint64_t textMax = GetLittleEndian(bytes, wide ? 32 : 24, 4);
-        textMaxSeen.push_back(textMax);
-        auto text = process->blocks.find(GetLittleEndian(bytes, wide ? 24 : 20, wide ? 8 : 4));
-        if (GetLittleEndian(bytes, 8, 4) == 0 && text != process->blocks.end() &&
-            textMax <= text->second.size()) {
-            const std::string& entry = playlist.at(w);
-            std::size_t n = std::min<std::size_t>(entry.size(), textMax);
-            std::memcpy(text->second.data(), entry.data(), n);
-            if (n < textMax)
-                text->second[n] = 0;
-        }
-        std::fill(bytes.begin(), bytes.end(), 0xCD);
-        return true;
-    }
-
-    std::string Label(WindowHandle window) const {
-        auto it = labels.find(window);
-        return it == labels.end() ? std::to_string(window) : it->second;
-    }
-
-    static std::string Name(unsigned message) {
-        static const std::map<unsigned, std::string> names = {{kWmCommand, "WM_COMMAND"},
-                                                              {kWmGetText, "WM_GETTEXT"},
-                                                              {kWmClose, "WM_CLOSE"},
-                                                              {kWmLButtonDown, "WM_LBUTTONDOWN"},
-                                                              {kLvmGetItemCount, "LVM_GETITEMCOUNT"},
-                                                              {kLvmGetItemTextA, "LVM_GETITEMTEXTA"}};
-        auto it = names.find(message);
-        return it == names.end() ? std::to_string(message) : it->second;
-    }
-
-    // What reached a window or a process, or took time, one line per call. "Look" is the start of
-    // one search for a Properties dialog.
-    std::vector<std::string> Trace() const {
-        std::vector<std::string> lines;
-        for (const fake::Call& c : fake::Calls()) {
-            std::ostringstream line;
-            line << c.name;
-            if (c.name == "SendMessage" || c.name == "PostMessage") {
-                line << ' ' << Label(c.window) << ' ' << Name(c.message) << ' ' << c.wParam;
-                if (c.message != kWmGetText && c.message != kLvmGetItemTextA)
-                    line << ' ' << c.lParam;
-            } else if (c.name == "FindWindowAfter" && c.window == 0) {
-                line.str("Look");
-            } else if (c.name == "OpenProcess") {
-                line << " 0x" << std::hex << c.wParam;
-            } else if (c.name == "Sleep") {
-                line << ' ' << c.wParam;
-            } else if (c.name == "WaitForInputIdle" || c.name == "RemoteAlloc" || c.name == "RemoteWrite" ||
-                       c.name == "RemoteRead") {
-                line << ' ' << c.lParam;
-            } else if (c.name == "ShowWindow") {
-                line << ' ' << Label(c.window) << ' ' << c.wParam;
-            } else if (c.name == "FindWindow") {
-                line << ' ' << c.text;
-            } else if (c.name != "CloseProcess" && c.name != "RemoteFree") {
-                continue;
-            }
-            lines.push_back(line.str());
-        }
-        return lines;
+        EXPECT_EQ(world.Leftovers(), std::vector<std::string>{});
+        EXPECT_EQ(wmp.badRecords, 0);
     }
 
     int Commands(unsigned command) const {
-        return static_cast<int>(
-            std::count_if(fake::Calls().begin(), fake::Calls().end(), [&](const fake::Call& c) {
-                return c.name == "SendMessage" && c.window == player && c.message == kWmCommand &&
-                       c.wParam == command;
-            }));
+        std::vector<std::uintptr_t> ids = world.CommandsTo(wmp.window);
+        return static_cast<int>(std::count(ids.begin(), ids.end(), command));
     }
 };
 
 TEST_F(WmpTest, FindsOnlyATopLevelPlayerWindow) {
-    EXPECT_EQ(FindWmpWindow(), player);
-    fake::DestroyWindow(player);
+    EXPECT_EQ(FindWmpWindow(), wmp.window);
+    fake::DestroyWindow(wmp.window);
     EXPECT_EQ(FindWmpWindow(), 0u);
     fake::AddWindow("WMPlayerApp", "", fake::AddWindow("Host", ""));
     EXPECT_EQ(FindWmpWindow(), 0u);
 }
 
 TEST_F(WmpTest, NowPlayingWaitsPostsPollsPressesAndReadsInOrder) {
-    dialogDelayMs = 325; // appears between the first and the second look
+    wmp.propertiesDelayMs = 325; // appears between the first and the second look
     std::uint64_t start = fake::Now();
     EXPECT_STREQ(WmpNowPlaying(), "Band - Gamma");
     EXPECT_GE(fake::Now() - start, 610u);
-    EXPECT_EQ(Trace(), (std::vector<std::string>{
-                           "FindWindow WMPlayerApp",
-                           "OpenProcess 0x1f0fff",
-                           "WaitForInputIdle 15000",
-                           "CloseProcess",
-                           "Sleep 300",
-                           "Look",
-                           "PostMessage player WM_COMMAND 18779 0",
-                           "Sleep 300",
-                           "Sleep 10",
-                           "Look",
-                           "Sleep 10",
-                           "Look",
-                           "ShowWindow dialog1 0",
-                           "SendMessage press WM_LBUTTONDOWN 1 655431", // x 71, y 10; no button-up
-                           "SendMessage title WM_GETTEXT 256",
-                           "SendMessage artist WM_GETTEXT 256",
-                           "SendMessage dialog1 WM_CLOSE 0 0",
-                       }));
+    EXPECT_EQ(world.Trace(),
+              (std::vector<std::string>{
+                  "FindWindow WMPlayerApp",
+                  "OpenProcess 0x1f0fff",
+                  "WaitForInputIdle 15000",
+                  "CloseProcess",
+                  "Sleep 300",
+                  "Look",
+                  "PostMessage wmp WM_COMMAND 18779 0",
+                  "Sleep 300",
+                  "Sleep 10",
+                  "Look",
+                  "Sleep 10",
+                  "Look",
+                  "ShowWindow properties 0",
+                  "SendMessage properties.press WM_LBUTTONDOWN 1 655431", // x 71, y 10; no button-up
+                  "SendMessage properties.title WM_GETTEXT 256",
+                  "SendMessage properties.artist WM_GETTEXT 256",
+                  "SendMessage properties WM_CLOSE 0 0",
+              }));
 }
 
 TEST_F(WmpTest, PropertiesTitleLooksAtOnceAndPausesBeforeThePress) {
-    dialogDelayMs = 25;
+    wmp.propertiesDelayMs = 25;
     EXPECT_STREQ(WmpPropertiesTitle(), "Gamma");
-    EXPECT_EQ(Trace(), (std::vector<std::string>{
-                           "FindWindow WMPlayerApp",
-                           "Look",
-                           "PostMessage player WM_COMMAND 18779 0",
-                           "OpenProcess 0x1f0fff",
-                           "WaitForInputIdle 300",
-                           "CloseProcess",
-                           "Look",
-                           "Sleep 10",
-                           "Look",
-                           "Sleep 10",
-                           "Look",
-                           "ShowWindow dialog1 0",
-                           "Sleep 300",
-                           "SendMessage press WM_LBUTTONDOWN 1 655431",
-                           "SendMessage title WM_GETTEXT 256",
-                           "SendMessage dialog1 WM_CLOSE 0 0",
-                       }));
+    EXPECT_EQ(world.Trace(), (std::vector<std::string>{
+                                 "FindWindow WMPlayerApp",
+                                 "Look",
+                                 "PostMessage wmp WM_COMMAND 18779 0",
+                                 "OpenProcess 0x1f0fff",
+                                 "WaitForInputIdle 300",
+                                 "CloseProcess",
+                                 "Look",
+                                 "Sleep 10",
+                                 "Look",
+                                 "Sleep 10",
+                                 "Look",
+                                 "ShowWindow properties 0",
+                                 "Sleep 300",
+                                 "SendMessage properties.press WM_LBUTTONDOWN 1 655431",
+                                 "SendMessage properties.title WM_GETTEXT 256",
+                                 "SendMessage properties WM_CLOSE 0 0",
+                             }));
     const char* first = WmpPropertiesTitle();
-    playing = 1;
+    wmp.playing = 1;
     EXPECT_EQ(WmpPropertiesTitle(), first) << "one static buffer";
     EXPECT_STREQ(first, "Alpha Song");
 }
 
-TEST_F(WmpTest, ArtistDashAloneGivesTheTitleAlone) {
+TEST_F(WmpTest, TheAnnouncementFromTheFields) {
     const struct {
         const char* artist;
-        const char* title;
-        const char* announced;
+        std::string title; // the Properties dialog's, not the list's
+        int fieldCount;
+        bool unterminatedArtist;
+        std::string announced;
     } rows[] = {
-        {"-", "Song", "Song"},       {"- ", "Song", "-  - Song"},     {"", "Song", " - Song"},
-        {"--", "Song", "-- - Song"}, {"Band", "Song", "Band - Song"}, {"-", "", ""},
+        {"-", "Song", 8, false, "Song"}, // the player's "no artist"
+        {"- ", "Song", 8, false, "-  - Song"},
+        {"", "Song", 8, false, " - Song"},
+        {"--", "Song", 8, false, "-- - Song"},
+        {"Band", "Song", 8, false, "Band - Song"},
+        {"-", "", 8, false, ""},
+        {"Band", "Gamma", 4, false, " - Gamma"}, // no artist field: read as empty
+        {"Band", std::string(300, 'T'), 8, true, std::string(255, 'a') + " - " + std::string(255, 'T')},
     };
+    wmp.playlist.clear();
     for (const auto& row : rows) {
-        artist = row.artist;
-        title = row.title;
-        playlist.clear(); // an empty title shows as empty
-        EXPECT_STREQ(WmpNowPlaying(), row.announced) << "artist \"" << row.artist << '"';
+        wmp.artist = row.artist;
+        wmp.propertiesTitle = row.title;
+        wmp.fieldCount = row.fieldCount;
+        wmp.unterminatedArtist = row.unterminatedArtist;
+        EXPECT_EQ(std::string(WmpNowPlaying()), row.announced) << "artist \"" << row.artist << '"';
+        EXPECT_EQ(std::string(WmpPropertiesTitle()), row.title.substr(0, 255));
     }
 }
 
-TEST_F(WmpTest, FieldsAreReadUpTo255Characters) {
-    title = std::string(300, 'T');
-    unterminatedArtist = true;
-    EXPECT_EQ(std::string(WmpNowPlaying()), std::string(255, 'a') + " - " + std::string(255, 'T'));
-    EXPECT_EQ(std::string(WmpPropertiesTitle()), std::string(255, 'T'));
-}
-
-TEST_F(WmpTest, MissingArtistFieldReadsEmpty) {
-    fieldCount = 4;
-    EXPECT_STREQ(WmpNowPlaying(), " - Gamma");
-}
-
 TEST_F(WmpTest, UnopenableProcessIsNotWaitedFor) {
-    fake::FindProcess(kPlayerProcess)->canOpen = false;
+    fake::FindProcess(wmp.processId)->canOpen = false;
     EXPECT_STREQ(WmpNowPlaying(), "Band - Gamma");
     EXPECT_STREQ(WmpPropertiesTitle(), "Gamma");
-    for (const std::string& line : Trace())
+    for (const std::string& line : world.Trace())
         EXPECT_NE(line.rfind("WaitForInputIdle", 0), 0u);
 }
 
 TEST_F(WmpTest, GoneWindowGivesEmptyAtOnce) {
-    fake::DestroyWindow(player);
+    fake::DestroyWindow(wmp.window);
     EXPECT_STREQ(WmpNowPlaying(), "");
     EXPECT_STREQ(WmpPropertiesTitle(), "");
-    EXPECT_EQ(Trace(), (std::vector<std::string>{"FindWindow WMPlayerApp", "FindWindow WMPlayerApp"}));
+    EXPECT_EQ(world.Trace(), (std::vector<std::string>{"FindWindow WMPlayerApp", "FindWindow WMPlayerApp"}));
 }
 
 TEST_F(WmpTest, DialogThatNeverOpensEndsEveryOperation) {
-    dialogDelayMs = -1;
-    playlist = {"", "Song", "Gamma"}; // an empty entry must not count as the one playing
+    wmp.propertiesDelayMs = -1;
+    wmp.playlist = {"", "Song", "Gamma"}; // an empty entry must not count as the one playing
     std::uint64_t start = fake::Now();
     EXPECT_STREQ(WmpNowPlaying(), "");
     EXPECT_GE(fake::Now() - start, 600 + kPlayerDialogWaitMs);
@@ -336,7 +152,7 @@ TEST_F(WmpTest, DialogThatNeverOpensEndsEveryOperation) {
     EXPECT_LE(fake::Now() - start, kPlayerDialogWaitMs + 30);
 
     start = fake::Now();
-    WmpPlaylistSeek(player, "song");
+    WmpPlaylistSeek(wmp.window, "song");
     EXPECT_LE(fake::Now() - start, kPlayerDialogWaitMs + 100);
     EXPECT_EQ(Commands(kWmpPrevious) + Commands(kWmpNext), 0);
     for (const fake::Call& c : fake::Calls())
@@ -351,7 +167,7 @@ TEST_F(WmpTest, AnotherProgramsPropertiesDialogIsNeverTouched) {
         foreignWindows.push_back(fake::AddWindow("Static", "Foreign", foreign));
 
     EXPECT_STREQ(WmpNowPlaying(), "Band - Gamma");
-    dialogDelayMs = -1;
+    wmp.propertiesDelayMs = -1;
     EXPECT_STREQ(WmpPropertiesTitle(), "");
     for (const fake::Call& c : fake::Calls()) {
         bool acts = c.name == "SendMessage" || c.name == "PostMessage" || c.name == "ShowWindow";
@@ -362,17 +178,18 @@ TEST_F(WmpTest, AnotherProgramsPropertiesDialogIsNeverTouched) {
 }
 
 TEST_F(WmpTest, LateDialogIsClosedBeforeTheNextRequest) {
-    dialogDelayMs = static_cast<int>(300 + kPlayerDialogWaitMs + 100); // after the poll has given up
+    wmp.propertiesDelayMs = static_cast<int>(300 + kPlayerDialogWaitMs + 100); // after the poll has given up
     EXPECT_STREQ(WmpNowPlaying(), "");
-    fake::Advance(1000);
-    dialogDelayMs = 0;
+    DeskSleep(1000);
+    ASSERT_EQ(world.OpenPropertiesDialogs(), 1);
+    wmp.propertiesDelayMs = 0;
     fake::ClearCalls();
-    EXPECT_STREQ(WmpPropertiesTitle(), "Gamma");
-    std::vector<std::string> trace = Trace();
-    auto close = std::find(trace.begin(), trace.end(), "SendMessage dialog1 WM_CLOSE 0 0");
-    auto post = std::find(trace.begin(), trace.end(), "PostMessage player WM_COMMAND 18779 0");
+    EXPECT_STREQ(WmpPropertiesTitle(), "Gamma") << "the player opens no second dialog while one is open";
+    std::vector<std::string> trace = world.Trace();
+    auto close = std::find(trace.begin(), trace.end(), "SendMessage properties WM_CLOSE 0 0");
+    auto post = std::find(trace.begin(), trace.end(), "PostMessage wmp WM_COMMAND 18779 0");
     EXPECT_LT(close, post);
-    EXPECT_NE(std::find(post, trace.end(), "SendMessage dialog2 WM_CLOSE 0 0"), trace.end());
+    EXPECT_NE(std::find(post, trace.end(), "SendMessage properties2 WM_CLOSE 0 0"), trace.end());
 }
 
 TEST_F(WmpTest, SeekMovesToTheFirstMatch) {
@@ -402,39 +219,38 @@ TEST_F(WmpTest, SeekMovesToTheFirstMatch) {
         {"long text matches", {"Now", std::string(600, 'x') + "tail"}, 0, "", "XX", {0, 1}, kWmpNext, 1},
     };
     for (const auto& row : rows) {
-        playlist = row.playlist;
-        playing = row.playing;
-        title = row.title;
-        entriesRead.clear();
+        wmp.playlist = row.playlist;
+        wmp.playing = row.playing;
+        wmp.propertiesTitle = row.title;
+        wmp.entriesRead.clear();
         fake::ClearCalls();
-        WmpPlaylistSeek(player, row.query.c_str());
-        EXPECT_EQ(entriesRead, row.read) << row.name;
+        WmpPlaylistSeek(wmp.window, row.query.c_str());
+        EXPECT_EQ(wmp.entriesRead, row.read) << row.name;
         EXPECT_EQ(Commands(kWmpPrevious), row.command == kWmpPrevious ? row.times : 0) << row.name;
         EXPECT_EQ(Commands(kWmpNext), row.command == kWmpNext ? row.times : 0) << row.name;
-        EXPECT_TRUE(fake::FindProcess(kPlayerProcess)->blocks.empty()) << row.name;
-        EXPECT_EQ(fake::OpenProcessHandles(), 0) << row.name;
+        EXPECT_EQ(world.Leftovers(), std::vector<std::string>{}) << row.name;
     }
 }
 
 TEST_F(WmpTest, SeekReadsEachEntryThroughAFreshRecord) {
-    WmpPlaylistSeek(player, "song");
+    WmpPlaylistSeek(wmp.window, "song");
     std::vector<std::string> expected = {
-        "SendMessage list LVM_GETITEMCOUNT 0 0", "OpenProcess 0x438", "RemoteAlloc 36", "RemoteAlloc 512",
+        "SendMessage wmp.list LVM_GETITEMCOUNT 0 0", "OpenProcess 0x438", "RemoteAlloc 36", "RemoteAlloc 512",
         // the current title, from the Properties dialog
-        "FindWindow WMPlayerApp", "Look", "PostMessage player WM_COMMAND 18779 0", "OpenProcess 0x1f0fff",
-        "WaitForInputIdle 300", "CloseProcess", "Look", "ShowWindow dialog1 0", "Sleep 300",
-        "SendMessage press WM_LBUTTONDOWN 1 655431", "SendMessage title WM_GETTEXT 256",
-        "SendMessage dialog1 WM_CLOSE 0 0"};
+        "FindWindow WMPlayerApp", "Look", "PostMessage wmp WM_COMMAND 18779 0", "OpenProcess 0x1f0fff",
+        "WaitForInputIdle 300", "CloseProcess", "Look", "ShowWindow properties 0", "Sleep 300",
+        "SendMessage properties.press WM_LBUTTONDOWN 1 655431", "SendMessage properties.title WM_GETTEXT 256",
+        "SendMessage properties WM_CLOSE 0 0"};
     for (int entry = 0; entry < 4; ++entry) {
         expected.push_back("RemoteWrite 36");
-        expected.push_back("SendMessage list LVM_GETITEMTEXTA " + std::to_string(entry));
+        expected.push_back("SendMessage wmp.list LVM_GETITEMTEXTA " + std::to_string(entry));
         expected.push_back("RemoteRead 512");
     }
     expected.insert(expected.end(),
-                    {"SendMessage player WM_COMMAND 18810 0", "SendMessage player WM_COMMAND 18810 0",
-                     "RemoteFree", "RemoteFree", "CloseProcess"});
-    EXPECT_EQ(Trace(), expected);
-    EXPECT_EQ(playing, 1);
+                    {"SendMessage wmp WM_COMMAND 18810 0", "SendMessage wmp WM_COMMAND 18810 0", "RemoteFree",
+                     "RemoteFree", "CloseProcess"});
+    EXPECT_EQ(world.Trace(), expected);
+    EXPECT_EQ(wmp.playing, 1);
 }
 
 TEST_F(WmpTest, SeekWritesTheRecordInThePlayersLayout) {
@@ -443,15 +259,16 @@ TEST_F(WmpTest, SeekWritesTheRecordInThePlayersLayout) {
             SCOPED_TRACE(std::string(self64 ? "64" : "32") + "-bit companion, " + (player64 ? "64" : "32") +
                          "-bit player");
             fake::SetSelf64Bit(self64);
-            fake::FindProcess(kPlayerProcess)->is64Bit = player64;
-            playing = 3;
-            textMaxSeen.clear();
+            fake::FindProcess(wmp.processId)->is64Bit = player64;
+            wmp.is64Bit = player64;
+            wmp.playing = 3;
+            wmp.textMaxSeen.clear();
             fake::ClearCalls();
-            WmpPlaylistSeek(player, "song");
-            EXPECT_EQ(playing, 1);
-            EXPECT_EQ(textMaxSeen, std::vector<std::uint64_t>(4, 512));
+            WmpPlaylistSeek(wmp.window, "song");
+            EXPECT_EQ(wmp.playing, 1);
+            EXPECT_EQ(wmp.textMaxSeen, std::vector<std::uint64_t>(4, 512));
             const std::string recordSize = player64 ? "48" : "36";
-            std::vector<std::string> trace = Trace();
+            std::vector<std::string> trace = world.Trace();
             EXPECT_EQ(std::count(trace.begin(), trace.end(), "RemoteAlloc " + recordSize), 1);
             EXPECT_EQ(std::count(trace.begin(), trace.end(), "RemoteWrite " + recordSize), 4);
         }
@@ -471,20 +288,19 @@ TEST_F(WmpTest, SeekWithoutAccessToThePlayerSendsNothing) {
         {"no list view", true, -1, false},
     };
     for (const auto& row : rows) {
-        fake::Process* process = fake::FindProcess(kPlayerProcess);
+        fake::Process* process = fake::FindProcess(wmp.processId);
         process->canOpen = row.canOpen;
         process->blockLimit = row.blockLimit;
         if (!row.listView)
-            fake::DestroyWindow(fake::Find(player)->children.front());
+            fake::DestroyWindow(fake::Find(wmp.window)->children.front());
         fake::ClearCalls();
-        WmpPlaylistSeek(player, "song");
-        for (const std::string& line : Trace()) {
+        WmpPlaylistSeek(wmp.window, "song");
+        for (const std::string& line : world.Trace()) {
             EXPECT_NE(line, "FindWindow WMPlayerApp") << row.name << ": no Properties dialog asked for";
             EXPECT_EQ(line.find("LVM_GETITEMTEXTA"), std::string::npos) << row.name;
             EXPECT_EQ(line.find("WM_COMMAND"), std::string::npos) << row.name;
         }
-        EXPECT_TRUE(process->blocks.empty()) << row.name;
-        EXPECT_EQ(fake::OpenProcessHandles(), 0) << row.name;
+        EXPECT_EQ(world.Leftovers(), std::vector<std::string>{}) << row.name;
     }
 }
 
