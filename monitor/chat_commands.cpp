@@ -46,15 +46,20 @@ std::int32_t CalendarSeconds() {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
 }
 
+// The second line of "!stats" and "!session": the three counts per 20-minute game over `seconds`.
+void ReplyRates(const char* title, std::int32_t caps, std::int32_t fcFrags, std::int32_t returns,
+                std::int32_t seconds) {
+    Reply(FormatText("%s \"^1%s per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
+                     "Returns!^7\"",
+                     ChatPrefix(), title, RatePer20Minutes(caps, seconds), RatePer20Minutes(fcFrags, seconds),
+                     RatePer20Minutes(returns, seconds)));
+}
+
 void ReplyStats(const char*) {
     Reply(FormatText("%s \"^1Stats: ^7%d ^2Caps, ^7%d ^2FC Frags, and ^7%d ^2Flag Returns!^7\"", ChatPrefix(),
                      Tracker.CapsCount.load(), Tracker.FcFragCount.load(), Tracker.ReturnsCount.load()));
     std::int32_t base = WrapAdd(Tracker.TotalSeconds, WrapSub(CalendarSeconds(), Monitor.VisitStart));
-    Reply(FormatText("%s \"^1Stats per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
-                     "Returns!^7\"",
-                     ChatPrefix(), RatePer20Minutes(Tracker.CapsCount, base),
-                     RatePer20Minutes(Tracker.FcFragCount, base),
-                     RatePer20Minutes(Tracker.ReturnsCount, base)));
+    ReplyRates("Stats", Tracker.CapsCount, Tracker.FcFragCount, Tracker.ReturnsCount, base);
 }
 
 // This console visit alone: its own counts, its whole minutes, and its rates.
@@ -65,11 +70,7 @@ void ReplySession(const char*) {
                      "^2minutes!^7\"",
                      ChatPrefix(), Monitor.SessionCaps, Monitor.SessionFcFrags, Monitor.SessionReturns,
                      minutes));
-    Reply(FormatText("%s \"^1Session per 20 minute game: ^7%.2f ^2Caps, ^7%.2f ^2FC Frags, and ^7%.2f ^2Flag "
-                     "Returns!^7\"",
-                     ChatPrefix(), RatePer20Minutes(Monitor.SessionCaps, seconds),
-                     RatePer20Minutes(Monitor.SessionFcFrags, seconds),
-                     RatePer20Minutes(Monitor.SessionReturns, seconds)));
+    ReplyRates("Session", Monitor.SessionCaps, Monitor.SessionFcFrags, Monitor.SessionReturns, seconds);
 }
 
 void ReplyCaps(const char*) {
