@@ -2,6 +2,8 @@
 // player stand-ins under Wine.
 #include "tests/e2e/companion_world.h"
 
+#include <cstdlib>
+
 #include "sim/console_protocol.h"
 #include "sim/players/players_protocol.h"
 
@@ -82,6 +84,26 @@ SCENARIO(chat_counters_time_and_stats) {
     std::vector<std::string> replies = Ask(console, "!caps");
     CHECK_EQ(1, replies.size());
     CHECK_EQ("say \"^1Caps: ^71\"", replies.at(0));
+}
+
+// Five caps from earlier evenings are in the data file: the session counts this console visit alone.
+SCENARIO(chat_session_counts_this_visit_only) {
+    e2e::write_file("qxdata.dat", std::string("\x05\0\0\0", 4));
+    Companion companion = StartCompanion();
+    Console console = Ready(companion);
+    Print(console, "Rex captured the RED flag!");
+    Print(console, "Rex killed BLUE's flag carrier");
+    WaitTyped("say \"I have fragged^7 1^2 flag carriers >:-)\"");
+    std::vector<std::string> session = Ask(console, "!session", 2);
+    CHECK_EQ("say \"^1Session: ^71 ^2Caps, ^71 ^2FC Frags, and ^70 ^2Flag Returns in ^70 ^2minutes!^7\"",
+             session.at(0));
+    const std::string rates = "say \"^1Session per 20 minute game: ^7";
+    REQUIRE_TRUE(session.at(1).rfind(rates, 0) == 0);
+    CHECK_CONTAINS(session.at(1), "^2Flag Returns!^7\"");
+    // One cap in well under a minute is many per 20-minute game.
+    CHECK_TRUE(std::atof(session.at(1).c_str() + rates.size()) > 20.0);
+    CHECK_EQ("say \"^1Stats: ^76 ^2Caps, ^71 ^2FC Frags, and ^70 ^2Flag Returns!^7\"",
+             Ask(console, "!stats", 2).at(0));
 }
 
 SCENARIO(chat_switches) {
