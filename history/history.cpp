@@ -323,12 +323,6 @@ void LoadHistory(History* out) {
     BuildHistory(text.data(), text.size(), now, offset, out);
 }
 
-double RatePerGame(std::int64_t count, std::int64_t seconds) {
-    if (seconds <= 0)
-        return 0.0;
-    return static_cast<double>(count) / static_cast<double>(seconds) * 1200.0;
-}
-
 void FormatHistorySummary(const HistoryDay& today, const LifetimeTotals& lifetime, char* out,
                           std::size_t size) {
     if (!out || size == 0)

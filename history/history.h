@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/rates.h"
+
 enum JournalEvent { kEventCap, kEventFcFrag, kEventReturn, kEventVisit };
 
 // What one record of the journal turned out to be.
@@ -69,9 +71,6 @@ void BuildHistory(const char* text, std::size_t size, std::int64_t nowUtc, std::
                   History* out);
 // The journal through the seam, at the present time; no journal is an empty history.
 void LoadHistory(History* out);
-
-// A count per 20-minute game: count / seconds * 1200, and 0 without time played.
-double RatePerGame(std::int64_t count, std::int64_t seconds);
 
 struct LifetimeTotals {
     std::int64_t caps;

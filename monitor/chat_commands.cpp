@@ -4,6 +4,7 @@
 
 #include "monitor/monitor.h"
 #include "players/players.h"
+#include "support/rates.h"
 #include "support/text_pool.h"
 
 namespace {
@@ -34,12 +35,6 @@ void ReplyTime(const char*) {
     }
     text[used] = '\0';
     Reply(FormatText("%s \"^1Time: ^7%s\"", ChatPrefix(), text));
-}
-
-double RatePer20Minutes(std::int32_t count, std::int32_t seconds) {
-    if (seconds <= 0)
-        return 0.0;
-    return static_cast<double>(count) / seconds * 60 * 20;
 }
 
 std::int32_t CalendarSeconds() {

@@ -80,7 +80,7 @@ bool Refresh(bool force) {
 
 double SeriesValue(const HistoryDay& d, int series, bool rates) {
     std::int64_t counts[kSeriesCount] = {d.caps, d.fcFrags, d.returns};
-    return rates ? RatePerGame(counts[series], d.seconds) : static_cast<double>(counts[series]);
+    return rates ? RatePer20Minutes(counts[series], d.seconds) : static_cast<double>(counts[series]);
 }
 
 void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {

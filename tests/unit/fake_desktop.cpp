@@ -223,6 +223,21 @@ void FailOpenForRead(bool fail) {
     world.failOpenForRead = fail;
 }
 
+void SetUtcOffset(std::int32_t seconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.utcOffset = seconds;
+}
+
+void FailNextAppendAfter(long bytes) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failAppendAfter = bytes;
+}
+
+void FailAppendOpen(bool fail) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.failAppendOpen = fail;
+}
+
 } // namespace fake
 
 using namespace fake;
@@ -567,25 +582,6 @@ void DeskDeleteFile(const char* path) {
     Record("DeleteFile", 0, 0, 0, 0, path);
     world.files.erase(path);
 }
-
-namespace fake {
-
-void SetUtcOffset(std::int32_t seconds) {
-    std::lock_guard<std::recursive_mutex> guard(worldLock);
-    world.utcOffset = seconds;
-}
-
-void FailNextAppendAfter(long bytes) {
-    std::lock_guard<std::recursive_mutex> guard(worldLock);
-    world.failAppendAfter = bytes;
-}
-
-void FailAppendOpen(bool fail) {
-    std::lock_guard<std::recursive_mutex> guard(worldLock);
-    world.failAppendOpen = fail;
-}
-
-} // namespace fake
 
 long DeskAppendFile(const char* path, const void* data, std::size_t size) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);

@@ -236,7 +236,7 @@ TEST(HistoryFigures, RatesAxesLabelsAndTexts) {
         double rate;
     } rates[] = {{3, 1200, 3.0}, {1, 2400, 0.5}, {5, 0, 0.0}, {5, -10, 0.0}, {0, 600, 0.0}, {1, 1, 1200.0}};
     for (const RateCase& r : rates)
-        EXPECT_DOUBLE_EQ(RatePerGame(r.count, r.seconds), r.rate) << r.count << "/" << r.seconds;
+        EXPECT_DOUBLE_EQ(RatePer20Minutes(r.count, r.seconds), r.rate) << r.count << "/" << r.seconds;
 
     struct AxisCase {
         double max;
