@@ -35,11 +35,25 @@ void MarkPlayerMode() {
 
 } // namespace
 
+std::string FitTypedLine(const std::string& line, std::size_t limit) {
+    if (line.size() <= limit || limit == 0)
+        return line.substr(0, limit);
+    std::size_t open = line.find('"');
+    bool quoted = line.back() == '"' && open + 1 < limit && open != line.size() - 1;
+    std::string fitted = line.substr(0, quoted ? limit - 1 : limit);
+    // The opening quote stops the search, so the quoted text is never cut past its start.
+    std::size_t keep = fitted.find_last_not_of('^');
+    fitted.resize(keep == std::string::npos ? 0 : keep + 1);
+    if (quoted)
+        fitted += '"';
+    return fitted;
+}
+
 std::intptr_t SendToConsole(const char* text) {
     if (!DeskIsWindow(Tracker.MainWindow))
         return 0;
     // The other thread may wrap the text pool over the text during the wait.
-    std::string line(text ? text : "");
+    std::string line = FitTypedLine(text ? text : "", kMaxTypedLine);
     DeskSleep(1000);
     // Both threads type into the one input line: each enters its own text before the other sets one.
     static std::mutex typing;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -54,7 +55,12 @@ void ForEachChunkLine(char* chunk, std::int32_t size, bool includeFirst, void (*
 
 void HandleConsoleLine(char* line);
 
-// Typing into the console.
+// Typing into the console. The game copies a typed line into a 256-byte field with no bound, so no
+// line is ever typed longer than this.
+constexpr std::size_t kMaxTypedLine = 255;
+// The line cut to at most `limit` characters. A line that ends in quoted text keeps its closing
+// quote: the text is cut instead, and never ends in a '^' (half a colour code).
+std::string FitTypedLine(const std::string& line, std::size_t limit);
 std::intptr_t SendToConsole(const char* text);
 void TogglePower();
 void ToggleSilent();

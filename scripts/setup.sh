@@ -15,6 +15,8 @@ packages=(
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
+# Set when the package lists were brought up to date for the architectures of this moment; a change of
+# the architectures clears it, since lists fetched before the change hold none of the new one's packages.
 updated=""
 apt_update() {
     [ -n "$updated" ] && return 0
@@ -45,10 +47,11 @@ if [ ! -f "$cache/.complete" ]; then
     echo "setup: unpacking libwine:i386=$version into $cache"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
+        updated=""
     fi
     apt_update
     scratch=$(mktemp -d)
-    trap 'rm -rf "$scratch"' EXIT
+    trap 'rm -rf "$scratch"; $SUDO rm -rf "$cache.part"' EXIT
     chmod 777 "$scratch" # apt-get download hands the fetch to the _apt user
     (cd "$scratch" && apt-get download -q "libwine:i386=$version") ||
         { echo "setup: FAIL: cannot download libwine:i386=$version (no network, or no such version)" >&2; exit 1; }

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <functional>
 
 #include "tests/unit/monitor_fixture.h"
 
@@ -193,6 +194,69 @@ TEST_F(ConsoleOutputTest, SyncSetsEveryMarkInOrderAndTypesNothing) {
     EXPECT_EQ(marks, (std::vector<std::string>{"9004+", "9003-", "9005+", "radio 9006"}));
     EXPECT_STREQ(ChatPrefix(), "echo");
     EXPECT_TRUE(typed.empty());
+}
+
+// The game copies a typed line into a 256-byte field with no bound: nothing typed may pass 255.
+TEST_F(ConsoleOutputTest, NoTypedLineIsLongerThanTheGamesField) {
+    MonitorStart();
+    std::strcpy(Tracker.PlayerName, "Rex");
+    char templates[kTemplateCount][kTemplateSize];
+    const std::string a248(248, 'a');
+    struct Row {
+        const char* what;
+        std::function<void()> act;
+        std::string expected;
+    } rows[] = {
+        {"a 512-byte template without terminator",
+         [&] {
+             CopyTemplates(templates);
+             std::memset(templates[kSlotCaps], 'c', kTemplateSize);
+             ReplaceTemplates(templates);
+             Line("Rex captured the RED flag!\r");
+         },
+         "say \"" + std::string(249, 'c') + "\""},
+        {"a song title of 300 characters",
+         [&] {
+             world.winamp.playlist[0] = std::string(300, 't');
+             world.ShowWinampTitle();
+             Line("Rex: !current\r");
+         },
+         "say \"Now Playing:^7 " + std::string(249 - 15, 't') + "\""},
+        {"a cut inside a colour code",
+         [&] {
+             world.winamp.playlist[0] = std::string(248 - 15, 'u') + "^7" + std::string(40, 'v');
+             world.ShowWinampTitle();
+             Line("Rex: !current\r");
+         },
+         "say \"Now Playing:^7 " + std::string(248 - 15, 'u') + "\""},
+        {"quotes in the title",
+         [&] {
+             world.winamp.playlist[0] = std::string(300, '"');
+             world.ShowWinampTitle();
+             Line("Rex: !current\r");
+         },
+         "say \"Now Playing:^7 " + std::string(249 - 15, '\'') + "\""},
+        {"echo's prefix", [&] { SendToConsole(("echo \"" + std::string(300, 'e') + "\"").c_str()); },
+         "echo \"" + std::string(248, 'e') + "\""},
+        {"exactly 255", [&] { SendToConsole(("say \"" + a248 + "x\"").c_str()); }, "say \"" + a248 + "x\""},
+        {"256", [&] { SendToConsole(("say \"" + a248 + "xy\"").c_str()); }, "say \"" + a248 + "x\""},
+        {"only colour marks past the cut",
+         [&] { SendToConsole(("say \"" + std::string(300, '^') + "\"").c_str()); }, "say \"\""},
+        {"no closing quote", [&] { SendToConsole(std::string(300, 'n').c_str()); }, std::string(255, 'n')},
+    };
+    Tracker.PlayerMode = 0;
+    world.OpenWinamp();
+    for (const Row& row : rows) {
+        typed.clear();
+        row.act();
+        ASSERT_EQ(typed.size(), 1u) << row.what;
+        EXPECT_EQ(typed[0], row.expected) << row.what;
+        EXPECT_LE(typed[0].size(), kMaxTypedLine) << row.what;
+        EXPECT_EQ(world.console.mostCommands, 1) << row.what;
+    }
+    CopyTemplates(templates);
+    EXPECT_EQ(std::string(templates[kSlotCaps], kTemplateSize), std::string(kTemplateSize, 'c'))
+        << "the stored template is not cut";
 }
 
 } // namespace
