@@ -72,8 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         HandleConsoleLine(line);
         std::free(line);
     }
-    // A title or name typed into the console must not become a command of its own.
-    if (world.console.mostCommands > 1 || !world.Leftovers().empty() || world.wmp.badRecords != 0)
+    // A title or name typed into the console must not become a command of its own, nor overflow the
+    // game's field.
+    if (world.console.mostCommands > 1 || !world.console.overflows.empty() || !world.Leftovers().empty() ||
+        world.wmp.badRecords != 0)
         std::abort();
     return 0;
 }

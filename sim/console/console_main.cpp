@@ -19,6 +19,12 @@
 namespace {
 
 constexpr UINT_PTR kScriptTimer = 1;
+constexpr UINT_PTR kFrameTimer = 2;
+// The game runs what was typed in its next frame, a few milliseconds after Enter.
+constexpr UINT kFrameMs = 8;
+// Posted when the game ends; the console window goes with it.
+constexpr UINT kMsgEndGame = WM_APP + 1;
+constexpr int kExitOverflow = 3;
 constexpr size_t kMaxScriptBytes = 4 * 1024 * 1024;
 constexpr const char* kDefaultPlayer = "Rex";
 constexpr const char* kDefaultTitle = "Quorvex test console";
@@ -27,6 +33,13 @@ struct ScriptEvent {
     unsigned long long dueMs; // from the start of the script
     qxsim::ScriptKind kind;
     std::string text;
+};
+
+// A line typed since the last frame: as received, and where its kept part lies in the frame's text.
+struct FramedLine {
+    std::string typed;
+    size_t start;
+    size_t end;
 };
 
 struct Console {
@@ -44,6 +57,10 @@ struct Console {
     size_t nextEvent;
     unsigned long long scriptStart;
     bool closing;
+    bool logView;
+    qxsim::FrameInput frame;
+    std::vector<FramedLine> framed;
+    bool overflowed;
 };
 
 Console consoleState;
@@ -59,18 +76,20 @@ void CopyText(char* dst, size_t cap, const char* src, size_t len) {
     dst[n] = '\0';
 }
 
+// The game ends, and destroys its console window. Posted, not destroyed here: we may be inside the input
+// line's own procedure.
 void RequestClose() {
-    // Posted, not destroyed here: we may be inside the input line's own procedure.
     if (!consoleState.closing && consoleState.main) {
         consoleState.closing = true;
         KillTimer(consoleState.main, kScriptTimer);
-        PostMessageA(consoleState.main, WM_CLOSE, 0, 0);
+        PostMessageA(consoleState.main, kMsgEndGame, 0, 0);
     }
 }
 
 void ClearLog() {
     if (consoleState.log) {
-        SetWindowTextA(consoleState.log, "");
+        SendMessageA(consoleState.log, EM_SETSEL, 0, -1);
+        SendMessageA(consoleState.log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
     }
 }
 
@@ -87,14 +106,14 @@ void PrintMessage(const char* text, size_t len) {
     if (!consoleState.log) {
         return;
     }
+    // The text goes in at the caret, over whatever is selected, as in the game: after Copy, which
+    // selects everything, the next message replaces the whole log.
     if (replace) {
         SendMessageA(consoleState.log, EM_SETSEL, 0, -1);
-    } else {
-        LRESULT end = SendMessageA(consoleState.log, WM_GETTEXTLENGTH, 0, 0);
-        SendMessageA(consoleState.log, EM_SETSEL, static_cast<WPARAM>(end), end);
     }
-    SendMessageA(consoleState.log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(cleanText));
+    SendMessageA(consoleState.log, EM_LINESCROLL, 0, 0xffff);
     SendMessageA(consoleState.log, EM_SCROLLCARET, 0, 0);
+    SendMessageA(consoleState.log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(cleanText));
 }
 
 void PrintString(const char* text) {
@@ -134,43 +153,57 @@ void WriteTranscript(const char* prefix, const char* text, size_t len) {
     std::fputc('\n', consoleState.transcript);
 }
 
-// A typed line, as the game runs it: recorded, split into commands, each command run in turn.
-void RunLine(const char* line, size_t len) {
-    if (len > qxsim::kMaxLine) {
-        len = qxsim::kMaxLine;
-    }
-    static qxsim::Span commands[qxsim::kMaxLine + 1];
-    size_t count = 0;
-    size_t pos = qxsim::CommandSlash(line, len);
-    while (pos < len && count < qxsim::kMaxLine + 1) {
-        qxsim::Span cmd;
-        pos = qxsim::NextCommand(line, len, pos, &cmd);
-        if (cmd.len > 0) {
-            commands[count++] = cmd;
-        }
-    }
-    // The whole group is flushed at once, so a test polling the file never sees half of it.
-    WriteTranscript("line ", line, len);
-    for (size_t k = 0; k < count; ++k) {
-        WriteTranscript("cmd ", line + commands[k].start, commands[k].len);
-    }
+// A real game would now be corrupted: the run must fail, naming the line.
+void ReportOverflow(qxsim::Gathered what, const char* line, size_t len) {
+    consoleState.overflowed = true;
+    const char* where = what == qxsim::Gathered::FieldOverflow
+                            ? "longer than the game's 255-character console field"
+                            : "past the game's 512-byte buffer of lines typed in one frame";
+    std::fprintf(stderr, "qxconsole: OVERFLOW: a typed line of %zu characters, %s: %s\n", len, where, line);
+    std::fflush(stderr);
+    WriteTranscript("overflow ", line, len);
     if (consoleState.transcript) {
         std::fflush(consoleState.transcript);
     }
+}
+
+// Runs the lines typed since the last frame, as the game does: recorded, split into commands, each
+// command run in turn. Only the frame's first line loses a leading slash.
+void RunFrame() {
+    KillTimer(consoleState.main, kFrameTimer);
+    const qxsim::FrameInput frame = consoleState.frame;
+    consoleState.frame.len = 0;
+    std::vector<FramedLine> lines;
+    lines.swap(consoleState.framed);
+    static qxsim::Span commands[qxsim::kFrameText];
     char out[2 * qxsim::kMaxLine + qxsim::kMaxName + 16];
-    for (size_t k = 0; k < count; ++k) {
-        qxsim::Action action =
-            qxsim::RunCommand(line + commands[k].start, commands[k].len, consoleState.player,
-                              sizeof(consoleState.player), out, sizeof(out));
-        if (action == qxsim::Action::Print) {
-            PrintString(out);
-        } else if (action == qxsim::Action::Quit) {
-            RequestClose();
-            return;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const FramedLine& typed = lines[k];
+        size_t count =
+            qxsim::LineCommands(&frame, typed.start, typed.end, k == 0, commands, qxsim::kFrameText);
+        // The whole group is flushed at once, so a test polling the file never sees half of it.
+        WriteTranscript("line ", typed.typed.data(), typed.typed.size());
+        for (size_t c = 0; c < count; ++c) {
+            WriteTranscript("cmd ", frame.text + commands[c].start, commands[c].len);
+        }
+        if (consoleState.transcript) {
+            std::fflush(consoleState.transcript);
+        }
+        for (size_t c = 0; c < count; ++c) {
+            qxsim::Action action =
+                qxsim::RunCommand(frame.text + commands[c].start, commands[c].len, consoleState.player,
+                                  sizeof(consoleState.player), out, sizeof(out));
+            if (action == qxsim::Action::Print) {
+                PrintString(out);
+            } else if (action == qxsim::Action::Quit) {
+                RequestClose();
+                return;
+            }
         }
     }
 }
 
+// Enter: the line is echoed at once and gathered for the next frame.
 void OnEnter() {
     char line[qxsim::kMaxLine + 1];
     int n = GetWindowTextA(consoleState.input, line, sizeof(line));
@@ -178,12 +211,22 @@ void OnEnter() {
         n = 0;
     }
     line[n] = '\0';
+    size_t len = static_cast<size_t>(n);
+    size_t start = consoleState.frame.len;
+    size_t kept = 0;
+    qxsim::Gathered gathered = qxsim::GatherTyped(&consoleState.frame, line, len, &kept);
     SetWindowTextA(consoleState.input, "");
     char echo[qxsim::kMaxLine + 2];
     echo[0] = ']';
-    std::memcpy(echo + 1, line, static_cast<size_t>(n) + 1);
-    PrintMessage(echo, static_cast<size_t>(n) + 1);
-    RunLine(line, static_cast<size_t>(n));
+    std::memcpy(echo + 1, line, len + 1);
+    PrintMessage(echo, len + 1);
+    if (gathered != qxsim::Gathered::Kept) {
+        ReportOverflow(gathered, line, len);
+    }
+    consoleState.framed.push_back(FramedLine{std::string(line, len), start, start + kept});
+    if (consoleState.framed.size() == 1) {
+        SetTimer(consoleState.main, kFrameTimer, kFrameMs, nullptr);
+    }
 }
 
 LRESULT CALLBACK InputProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -248,11 +291,10 @@ BOOL OnCopydata(const COPYDATASTRUCT* cds) {
     }
 }
 
+// Leaves the whole log selected, as the game does.
 void CopyLog() {
     SendMessageA(consoleState.log, EM_SETSEL, 0, -1);
     SendMessageA(consoleState.log, WM_COPY, 0, 0);
-    LRESULT end = SendMessageA(consoleState.log, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageA(consoleState.log, EM_SETSEL, static_cast<WPARAM>(end), end);
 }
 
 HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id) {
@@ -283,7 +325,6 @@ bool CreateChildren(HWND hwnd) {
         return false;
     }
     SendMessageA(consoleState.log, EM_SETLIMITTEXT, qxsim::kLogLimit, 0);
-    SendMessageA(consoleState.input, EM_SETLIMITTEXT, qxsim::kMaxLine, 0);
     consoleState.editProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(consoleState.input, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputProc)));
     return consoleState.editProc != nullptr;
@@ -331,14 +372,23 @@ LRESULT CALLBACK ConsoleProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             ScriptTick();
             return 0;
         }
+        if (wp == kFrameTimer) {
+            RunFrame();
+            return 0;
+        }
         break;
     case WM_CLOSE:
-        consoleState.closing = true;
+        // The game only hides its console (and turns the log view off); it goes when the game ends.
+        ShowWindow(hwnd, SW_HIDE);
+        return 0;
+    case kMsgEndGame:
+        ShowWindow(hwnd, SW_HIDE);
         DestroyWindow(hwnd);
         return 0;
     case WM_DESTROY:
         KillTimer(hwnd, kScriptTimer);
-        PostQuitMessage(0);
+        KillTimer(hwnd, kFrameTimer);
+        PostQuitMessage(consoleState.overflowed ? kExitOverflow : 0);
         return 0;
     default: break;
     }
@@ -354,7 +404,7 @@ void complain(const char* fmt, const char* a, const char* b = "") {
 
 void Usage() {
     std::fprintf(stderr, "usage: qxconsole [--player NAME] [--script FILE] [--transcript FILE]\n"
-                         "                 [--log-copy FILE] [--title TEXT] [--hidden]\n");
+                         "                 [--log-copy FILE] [--title TEXT] [--log-view]\n");
     std::fflush(stderr);
 }
 
@@ -415,8 +465,6 @@ FILE* OpenOutput(const char* path) {
     return f;
 }
 
-bool startHidden = false;
-
 // 0: go on; otherwise the exit code.
 int ParseOptions(int argc, char** argv) {
     CopyText(consoleState.player, sizeof(consoleState.player), kDefaultPlayer, std::strlen(kDefaultPlayer));
@@ -430,10 +478,8 @@ int ParseOptions(int argc, char** argv) {
             Usage();
             return -1;
         }
-        if (std::strcmp(opt, "--hidden") == 0) {
-            // Starts hidden: the companion shows the console at every poll, so a test sees when
-            // polling has begun.
-            startHidden = true;
+        if (std::strcmp(opt, "--log-view") == 0) {
+            consoleState.logView = true;
             continue;
         }
         static const char* const known[] = {"--player", "--title", "--script", "--transcript", "--log-copy"};
@@ -520,7 +566,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         CloseFiles();
         return 1;
     }
-    ShowWindow(hwnd, startHidden ? SW_HIDE : show);
+    // The game's console exists but stays hidden unless the player turned the log view on.
+    ShowWindow(hwnd, consoleState.logView ? show : SW_HIDE);
     UpdateWindow(hwnd);
 
     consoleState.scriptStart = GetTickCount64();

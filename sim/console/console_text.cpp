@@ -32,6 +32,10 @@ size_t put(char* out, size_t cap, const char* fmt, ...) {
     return static_cast<size_t>(n) < cap ? static_cast<size_t>(n) : cap - 1;
 }
 
+bool IsComment(const char* s, size_t len, size_t i) {
+    return i + 1 < len && s[i] == '/' && s[i + 1] == '/';
+}
+
 bool SpanIs(const char* s, size_t len, const char* word) {
     size_t n = std::strlen(word);
     return len == n && std::memcmp(s, word, n) == 0;
@@ -71,9 +75,6 @@ size_t CleanMessage(const char* msg, size_t len, char* out, size_t cap) {
             continue; // would cut the log's C string short
         }
         if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < len && msg[i + 1] == '\n') {
-                ++i;
-            }
             if (n + 2 > room) {
                 break;
             }
@@ -126,11 +127,20 @@ size_t NextCommand(const char* text, size_t len, size_t pos, Span* cmd) {
     }
     size_t i = pos;
     bool quoted = false;
+    bool comment = false;
     for (; i < len; ++i) {
         char c = text[i];
+        if (c == '\r' || c == '\n') {
+            break;
+        }
+        if (comment) {
+            continue;
+        }
         if (c == '"') {
             quoted = !quoted;
-        } else if ((c == ';' && !quoted) || c == '\r' || c == '\n') {
+        } else if (!quoted && c == '/' && i + 1 < len && text[i + 1] == '/') {
+            comment = true;
+        } else if (c == ';' && !quoted) {
             break;
         }
     }
@@ -164,7 +174,7 @@ void tokenize(const char* cmd, size_t len, Args* args) {
         while (i < len && IsBlank(cmd[i])) {
             ++i;
         }
-        if (i >= len || out >= cap) {
+        if (i >= len || out >= cap || IsComment(cmd, len, i)) {
             break;
         }
         char* word = args->storage + out;
@@ -180,7 +190,7 @@ void tokenize(const char* cmd, size_t len, Args* args) {
                 ++i; // the closing quote
             }
         } else {
-            while (i < len && !IsBlank(cmd[i]) && cmd[i] != '"') {
+            while (i < len && !IsBlank(cmd[i]) && cmd[i] != '"' && !IsComment(cmd, len, i)) {
                 if (out + 1 < cap) {
                     args->storage[out++] = cmd[i];
                 }
@@ -274,7 +284,7 @@ Action RunCommand(const char* cmd, size_t len, char* name, size_t nameCap, char*
         if (args.argc < 2) {
             return Action::None; // the game ignores an empty say
         }
-        JoinArgs(&args, 1, text, sizeof(text));
+        JoinArgs(&args, 1, text, kMaxSay + 1);
         FormatChat(name, text, out, cap);
         return Action::Print;
     }
@@ -294,6 +304,59 @@ Action RunCommand(const char* cmd, size_t len, char* name, size_t nameCap, char*
         return Action::Quit;
     }
     return Action::None;
+}
+
+Gathered GatherTyped(FrameInput* frame, const char* line, size_t len, size_t* kept) {
+    Gathered result = len > kMaxField ? Gathered::FieldOverflow : Gathered::Kept;
+    size_t n = 0;
+    if (!line) {
+        len = 0;
+    }
+    if (frame) {
+        size_t used = frame->len < kFrameText ? frame->len : kFrameText;
+        if (used + 5 <= kFrameText) {
+            n = len < kFrameText - used - 5 ? len : kFrameText - used - 5;
+        } else {
+            // The game's room sum wraps below zero and it copies the whole line, then a LF and a NUL;
+            // past the buffer, only what really fits is kept.
+            size_t room = used + 2 <= kFrameText ? kFrameText - used - 2 : 0;
+            n = len;
+            if (used + len + 2 > kFrameText) {
+                n = room;
+                result = Gathered::BufferOverflow;
+            }
+        }
+        if (n > 0) {
+            std::memcpy(frame->text + used, line, n);
+        }
+        if (used + n < kFrameText) {
+            frame->text[used + n] = '\n';
+            frame->len = used + n + 1;
+        }
+    }
+    if (kept) {
+        *kept = n;
+    }
+    return result;
+}
+
+size_t LineCommands(const FrameInput* frame, size_t start, size_t end, bool first, Span* out, size_t cap) {
+    if (!frame || !out) {
+        return 0;
+    }
+    if (end > frame->len) {
+        end = frame->len;
+    }
+    size_t count = 0;
+    size_t pos = start + (first && start < end ? CommandSlash(frame->text + start, end - start) : 0);
+    while (pos < end && count < cap) {
+        Span cmd;
+        pos = NextCommand(frame->text, end, pos, &cmd);
+        if (cmd.len > 0) {
+            out[count++] = cmd;
+        }
+    }
+    return count;
 }
 
 size_t TranscriptText(const char* line, size_t len, char* out, size_t cap) {

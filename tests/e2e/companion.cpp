@@ -300,6 +300,76 @@ SCENARIO(power_off_still_follows_the_name) {
     CHECK_EQ("Num Caps:\n0", Label(companion, 40002));
 }
 
+// A template that fills its whole slot, with no terminator, is typed cut to the game's 255-character
+// field, ending with its closing quote; the file keeps the whole template.
+SCENARIO(a_512_byte_template_is_typed_as_255_characters) {
+    const std::string head = "I have capped^7 %d^2 flags, ";
+    const std::string slot = head + std::string(512 - head.size(), 'o');
+    const std::string frags = "I have fragged^7 %d^2 flag carriers >:-)";
+    std::string stored(32, '\0');
+    stored[12] = 1; // Power on
+    stored[24] = 1; // Windows Media Player
+    stored += frags + std::string(512 - frags.size(), '\0') + slot;
+    e2e::write_file("qxdata.dat", stored);
+    Companion companion = StartCompanion();
+    Console console = StartConsole();
+    LearnName(companion, console);
+    Print(console, "Rex captured the RED flag!");
+    const std::string cut = "I have capped^7 1^2 flags, " + std::string(249 - 27, 'o');
+    WaitTyped("say \"" + cut + "\"");
+    CHECK_EQ(255, Typed().back().size());
+    // The chat comes back cut to the server's 150 characters.
+    e2e::wait_text_contains(console.log,
+                            "Rex: I have capped 1 flags, " + std::string(150 - 27, 'o') + "\r\n");
+    for (const std::string& line : e2e::file_lines("transcript.txt"))
+        CHECK_TRUE(line.compare(0, 9, "overflow ") != 0);
+    CHECK_EQ(0, Exit(companion));
+    CHECK_EQ(slot, DataRecord().substr(32 + 512, 512));
+}
+
+// The console stand-in alone, under Wine: hidden until the log view is on, hidden again (not gone) on
+// WM_CLOSE, gone with the game; the chat cut to the server's 150 characters.
+SCENARIO(console_window_and_chat_as_the_game_has_them) {
+    std::string transcript = "--transcript \"" + e2e::in_workdir("transcript.txt") + "\"";
+    e2e::Process hidden = e2e::start(e2e::program_path("qxconsole"), transcript);
+    HWND window = e2e::wait_window(qxconsole::kWindowClass, nullptr, 30000, hidden.pid);
+    e2e::wait_until([window] { return e2e::children(window).size() >= 5; }, 10000, "the console's controls");
+    CHECK_TRUE(!IsWindowVisible(window));
+    e2e::send_copydata(window, qxconsole::kCopyClose, "");
+    CHECK_EQ(0, e2e::wait_exit(hidden));
+
+    e2e::Process shown = e2e::start(e2e::program_path("qxconsole"), transcript + " --log-view");
+    window = e2e::wait_window(qxconsole::kWindowClass, nullptr, 30000, shown.pid);
+    e2e::wait_until([window] { return e2e::children(window).size() >= 5; }, 10000, "the console's controls");
+    HWND log = e2e::child_by_order(window, qxconsole::kChildLog);
+    CHECK_TRUE(IsWindowVisible(window) != FALSE);
+    e2e::post_close(window);
+    e2e::wait_until([window] { return !IsWindowVisible(window); }, 10000, "the closed console to hide");
+    CHECK_TRUE(IsWindow(window) != FALSE);
+
+    HWND input = e2e::child_by_order(window, qxconsole::kChildInput);
+    e2e::type_line(input, "say " + std::string(180, 's') + "; echo done // " + std::string(40, 'c'));
+    e2e::wait_text_contains(log, "done\r\n");
+    CHECK_CONTAINS(e2e::get_text(log), "Rex: " + std::string(150, 's') + "\r\ndone\r\n");
+    e2e::type_line(input, "quit");
+    CHECK_EQ(0, e2e::wait_exit(shown));
+    CHECK_TRUE(!IsWindow(window));
+}
+
+// The stand-in's overflow check: a typed line one character longer than the game's field fails the run
+// (registered as a run that must fail) and the console's exit code.
+SCENARIO(a_typed_line_longer_than_the_field_fails_the_run) {
+    e2e::Process console = e2e::start(e2e::program_path("qxconsole"),
+                                      "--transcript \"" + e2e::in_workdir("transcript.txt") + "\"");
+    HWND window = e2e::wait_window(qxconsole::kWindowClass, nullptr, 30000, console.pid);
+    e2e::wait_until([window] { return e2e::children(window).size() >= 5; }, 10000, "the console's controls");
+    const std::string line = "say \"" + std::string(250, 'x') + "\"";
+    e2e::type_line(e2e::child_by_order(window, qxconsole::kChildInput), line);
+    e2e::wait_file_line("transcript.txt", "overflow " + line);
+    e2e::send_copydata(window, qxconsole::kCopyClose, "");
+    CHECK_EQ(3, e2e::wait_exit(console));
+}
+
 // The main job: a whole match replayed into the console while the companion plays along. Not a
 // test of its own (the scenarios above are); the demo script runs it and shows the console's log.
 SCENARIO(demo_match) {

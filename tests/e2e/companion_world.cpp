@@ -20,7 +20,7 @@ Companion StartCompanion() {
 
 Console StartConsole(const std::string& extraArgs) {
     Console c;
-    std::string args = "--hidden --transcript \"" + e2e::in_workdir("transcript.txt") + "\"";
+    std::string args = "--transcript \"" + e2e::in_workdir("transcript.txt") + "\"";
     if (!extraArgs.empty())
         args += " " + extraArgs;
     c.process = e2e::start(e2e::program_path("qxconsole"), args);

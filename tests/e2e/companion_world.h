@@ -23,8 +23,8 @@ struct Console {
 
 // Starts quorvex.exe in the workdir and waits for its main window.
 Companion StartCompanion();
-// Starts the console stand-in hidden, with a transcript, and waits until the companion polls it
-// (the companion shows the console at every poll).
+// Starts the console stand-in, hidden as the game's console is, with a transcript, and waits until
+// the companion polls it (the companion shows the console at every poll).
 Console StartConsole(const std::string& extraArgs = "");
 
 void Print(const Console& console, const std::string& message);

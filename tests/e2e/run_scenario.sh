@@ -13,6 +13,7 @@
 #   E2E_WATCHDOG_S  the driver's own whole-scenario watchdog (default 120)
 #   E2E_TIMEOUT_S   hard limit on the driver process (default watchdog + 30)
 #   E2E_EXPECT_FAIL extended regex: the scenario must FAIL and print a line matching it
+# A scenario also fails for every "overflow" record in the console stand-in's transcript.txt.
 #   QX_WINE_I386_CACHE  where scripts/setup.sh unpacked Wine's i386 DLLs (see wine_i386.sh)
 # exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running).
 #
@@ -181,6 +182,15 @@ elif [ "$rc" -eq 2 ]; then
     finding "the driver does not know the scenario $scenario"
 elif [ "$rc" -ne 0 ]; then
     finding "$scenario exited with $rc"
+fi
+
+# The console stand-in records every typed line that would have overflowed the real game's buffers;
+# each one fails the run, named.
+if [ -f "$work/transcript.txt" ]; then
+    while IFS= read -r record; do
+        line=${record#overflow }
+        finding "the console's overflow check fired on a typed line of ${#line} characters: $line"
+    done < <(grep -a '^overflow ' "$work/transcript.txt")
 fi
 
 # The driver kills what it started; a program still running now is a fault of the harness or

@@ -31,6 +31,12 @@ class MonitorFixture : public ::testing::Test {
         Tracker.MainWindow = main;
     }
 
+    // A real game would have been corrupted by any of them.
+    void TearDown() override {
+        EXPECT_EQ(world.console.overflows, std::vector<std::string>())
+            << "typed lines longer than the game's console field";
+    }
+
     void OpenConsole(const std::string& history = std::string()) {
         world.OpenConsole(history);
     }

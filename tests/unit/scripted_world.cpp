@@ -144,23 +144,23 @@ void ScriptedWorld::OpenConsole(const std::string& history) {
         });
 }
 
-void ScriptedWorld::RunTyped(const std::string& line) {
-    console.typed.push_back(line);
-    std::size_t length = std::min(line.size(), qxsim::kMaxLine);
-    std::vector<qxsim::Span> commands;
-    for (std::size_t at = qxsim::CommandSlash(line.data(), length); at < length;) {
-        qxsim::Span command;
-        at = qxsim::NextCommand(line.data(), length, at, &command);
-        if (command.len > 0)
-            commands.push_back(command);
-    }
+// Each line runs on its own, as in a game frame of its own.
+void ScriptedWorld::RunTyped(const std::string& typed) {
+    console.typed.push_back(typed);
+    std::string line = typed.substr(0, std::min(typed.size(), qxsim::kMaxLine));
+    qxsim::FrameInput frame = {};
+    std::size_t length = 0;
+    if (qxsim::GatherTyped(&frame, line.data(), line.size(), &length) != qxsim::Gathered::Kept)
+        console.overflows.push_back(line);
+    std::vector<qxsim::Span> commands(qxsim::kFrameText);
+    commands.resize(qxsim::LineCommands(&frame, 0, length, true, commands.data(), commands.size()));
     console.mostCommands = std::max(console.mostCommands, static_cast<int>(commands.size()));
     Print("]" + line);
     char name[qxsim::kMaxName + 1] = "";
     std::strncpy(name, console.player.c_str(), qxsim::kMaxName);
     std::vector<char> out(2 * qxsim::kMaxLine + qxsim::kMaxName + 16);
     for (const qxsim::Span& command : commands) {
-        qxsim::Action action = qxsim::RunCommand(line.data() + command.start, command.len, name, sizeof name,
+        qxsim::Action action = qxsim::RunCommand(frame.text + command.start, command.len, name, sizeof name,
                                                  out.data(), out.size());
         if (action == qxsim::Action::Print)
             Print(out.data());

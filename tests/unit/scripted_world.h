@@ -17,15 +17,16 @@
 class ScriptedWorld {
   public:
     // The game console: its input line is its first child and runs a line on character 13, echoing it
-    // as "]<line>" and running its commands (say, echo, name, quit) as the game does; its log is the
-    // fifth child.
+    // as "]<line>" and running its commands (say, echo, name, quit) as the game does, at once rather
+    // than a frame later; its log is the fifth child.
     struct Console {
         std::string title = "Test console";
         std::string player = "Rex"; // the name the game runs "say" and "name" with
         WindowHandle window = 0, input = 0, log = 0;
-        std::vector<std::string> typed;   // every line typed, in order
-        int mostCommands = 0;             // the most commands the game found in one typed line
-        qxsim::LogCounter appended = {0}; // the game's running count of characters appended
+        std::vector<std::string> typed;     // every line typed, in order
+        int mostCommands = 0;               // the most commands the game found in one typed line
+        std::vector<std::string> overflows; // typed lines longer than the game's 255-character field
+        qxsim::LogCounter appended = {0};   // the game's running count of characters appended
     };
 
     // Winamp: titled "<n>. <entry> - Winamp" after every change; command 40194 opens its "Jump to file"
@@ -128,7 +129,7 @@ class ScriptedWorld {
     WindowHandle Add(const std::string& className, const std::string& text, WindowHandle parent,
                      const std::string& name = std::string());
     void AfterCall(const fake::Call& call);
-    void RunTyped(const std::string& line);
+    void RunTyped(const std::string& typed);
     bool WinampCommand(std::uintptr_t command);
     void OpenJumpDialog();
     fake::MessageHandler JumpControl();

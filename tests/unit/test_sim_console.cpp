@@ -70,7 +70,8 @@ std::string TextOf(const std::string& line, const ScriptLine& parsed) {
 
 } // namespace
 
-// Colour codes are a caret with a digit 0 to 7; every line end is written CRLF, and one ends the text.
+// Colour codes are a caret with a digit 0 to 7; every CR and every LF is written CRLF, as the game writes
+// them, and a text without a line end gets one.
 TEST(SimConsoleClean, HidesColourCodesAndEndsEveryLineWithCrLf) {
     const struct {
         std::string in, out;
@@ -85,10 +86,10 @@ TEST(SimConsoleClean, HidesColourCodesAndEndsEveryLineWithCrLf) {
         {"", "\r\n"},
         {"a", "a\r\n"},
         {"a\n", "a\r\n"},
-        {"a\r\n", "a\r\n"},
+        {"a\r\n", "a\r\n\r\n"},
         {"a\nb", "a\r\nb\r\n"},
         {"a\rb", "a\r\nb\r\n"},
-        {"a\r\nb\n\nc", "a\r\nb\r\n\r\nc\r\n"},
+        {"a\r\nb\n\nc", "a\r\n\r\nb\r\n\r\nc\r\n"},
         {"a\n\r", "a\r\n\r\n"},
         {"a^7\n", "a\r\n"},
         {std::string("a\0b", 3), "ab\r\n"}, // a NUL would cut the log short
@@ -154,6 +155,13 @@ TEST(SimConsoleSplit, SplitsAtSemicolonsOutsideQuotesAndAtLineEnds) {
     EXPECT_EQ(split("say \"x\"\"y;z\""), (std::vector<std::string>{"say \"x\"\"y;z\""}));
 }
 
+TEST(SimConsoleSplit, ACommentOutsideQuotesRunsToTheLineEnd) {
+    EXPECT_EQ(split("say a // b; echo c"), (std::vector<std::string>{"say a // b; echo c"}));
+    EXPECT_EQ(split("say \"a // b\"; echo c"), (std::vector<std::string>{"say \"a // b\"", "echo c"}));
+    EXPECT_EQ(split("say a //; b\necho c"), (std::vector<std::string>{"say a //; b", "echo c"}));
+    EXPECT_EQ(split("say a/b; c /"), (std::vector<std::string>{"say a/b", "c /"}));
+}
+
 TEST(SimConsoleSplit, DropsBlanksAndEmptyCommands) {
     EXPECT_EQ(split(" ;; ;\ta ; "), (std::vector<std::string>{"a"}));
     EXPECT_TRUE(split("").empty());
@@ -185,6 +193,10 @@ TEST(SimConsoleTokenize, QuotesGroupWordsAndAreDropped) {
     EXPECT_EQ(words("say \"open"), (std::vector<std::string>{"say", "open"}));
     EXPECT_EQ(words("name \"\""), (std::vector<std::string>{"name", ""}));
     EXPECT_TRUE(words(" \t ").empty());
+    EXPECT_EQ(words("say a//b c"), (std::vector<std::string>{"say", "a"}));
+    EXPECT_EQ(words("say \"x//y\" // z"), (std::vector<std::string>{"say", "x//y"}));
+    EXPECT_EQ(words("say a/b /c"), (std::vector<std::string>{"say", "a/b", "/c"}));
+    EXPECT_TRUE(words("// say").empty());
 }
 
 TEST(SimConsoleTokenize, StopsAtTheWordLimitAndFitsTheLongestLine) {
@@ -260,6 +272,16 @@ TEST(SimConsoleCommands, SayAndEchoPrintTheirWordsWithoutQuotes) {
     EXPECT_EQ(bare.printed, "");
 }
 
+TEST(SimConsoleCommands, SayComesBackCutToTheServersChatText) {
+    char name[kMaxName + 1] = "Rex";
+    EXPECT_EQ(run("say " + std::string(kMaxSay, 's'), name, sizeof(name)).printed,
+              "Rex: " + std::string(kMaxSay, 's'));
+    EXPECT_EQ(run("say \"" + std::string(kMaxSay - 2, 's') + "\" tail", name, sizeof(name)).printed,
+              "Rex: " + std::string(kMaxSay - 2, 's') + " t");
+    EXPECT_EQ(run("say " + std::string(300, 's'), name, sizeof(name)).printed,
+              "Rex: " + std::string(kMaxSay, 's'));
+}
+
 TEST(SimConsoleCommands, QuitAndUnknownCommands) {
     char name[kMaxName + 1] = "Rex";
     EXPECT_EQ(run("quit", name, sizeof(name)).action, Action::Quit);
@@ -278,6 +300,62 @@ TEST(SimConsoleCommands, OutputIsBoundedByItsCapacity) {
     EXPECT_EQ(RunCommand(cmd.data(), cmd.size(), name, sizeof(name), out, 8), Action::Print);
     EXPECT_EQ(std::string(out), std::string(7, 'z'));
     EXPECT_EQ(out[8], '#');
+}
+
+// The game gathers each typed line into a 512-byte buffer with strncat(..., 512 - length - 5) and a LF,
+// and copies it, unbounded, into its 256-byte console field.
+TEST(SimConsoleFrame, GathersTypedLinesAsTheGameDoes) {
+    const struct {
+        size_t len;
+        Gathered result;
+        size_t kept;
+        size_t frameLen; // after the line
+    } frames[][4] = {
+        {{255, Gathered::Kept, 255, 256},
+         {255, Gathered::Kept, 251, 508}, // the room left, 512 - 256 - 5
+         {1, Gathered::Kept, 1, 510},     // the room sum wraps, but the line, LF and NUL still fit
+         {3, Gathered::BufferOverflow, 0, 511}},
+        {{256, Gathered::FieldOverflow, 256, 257}},
+        {{600, Gathered::FieldOverflow, 507, 508}},
+        {{0, Gathered::Kept, 0, 1}, {kFrameText, Gathered::FieldOverflow, 506, 508}},
+    };
+    for (const auto& rows : frames) {
+        FrameInput frame = {};
+        for (const auto& row : rows) {
+            if (row.frameLen == 0)
+                break;
+            std::string line(row.len, 'a' + static_cast<char>(row.len % 26));
+            size_t start = frame.len;
+            size_t kept = 99999;
+            EXPECT_EQ(GatherTyped(&frame, line.data(), line.size(), &kept), row.result) << row.len;
+            EXPECT_EQ(kept, row.kept) << row.len;
+            ASSERT_EQ(frame.len, row.frameLen) << row.len;
+            EXPECT_EQ(std::string(frame.text + start, frame.len - start), line.substr(0, kept) + "\n");
+        }
+    }
+    size_t kept = 7;
+    EXPECT_EQ(GatherTyped(nullptr, "abc", 3, &kept), Gathered::Kept);
+    EXPECT_EQ(kept, 0u);
+}
+
+TEST(SimConsoleFrame, OnlyTheFramesFirstLineLosesItsSlash) {
+    FrameInput frame = {};
+    std::vector<std::vector<std::string>> ran;
+    for (const std::string line : {"\\name", "/echo a;b", "\\name"}) {
+        size_t start = frame.len;
+        size_t kept = 0;
+        GatherTyped(&frame, line.data(), line.size(), &kept);
+        Span cmds[8];
+        size_t n = LineCommands(&frame, start, start + kept, start == 0, cmds, 8);
+        std::vector<std::string> texts;
+        for (size_t k = 0; k < n; ++k)
+            texts.push_back(std::string(frame.text + cmds[k].start, cmds[k].len));
+        ran.push_back(texts);
+    }
+    EXPECT_EQ(ran, (std::vector<std::vector<std::string>>{{"name"}, {"/echo a", "b"}, {"\\name"}}));
+    Span one[1];
+    EXPECT_EQ(LineCommands(&frame, 0, frame.len, false, one, 1), 1u) << "bounded by its capacity";
+    EXPECT_EQ(LineCommands(nullptr, 0, 5, true, one, 1), 0u);
 }
 
 TEST(SimConsoleTranscript, LineEndsBecomeSpacesAndTheCopyIsBounded) {
