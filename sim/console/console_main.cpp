@@ -120,10 +120,11 @@ void PrintString(const char* text) {
     PrintMessage(text, std::strlen(text));
 }
 
+// Through the server, which keeps kMaxSay characters of it.
 void PlayerChats(const char* text, size_t len) {
-    char said[qxsim::kMaxMessage + 1];
+    char said[qxsim::kMaxSay + 1];
     CopyText(said, sizeof(said), text, len);
-    char line[qxsim::kMaxMessage + qxsim::kMaxName + 16];
+    char line[qxsim::kMaxSay + qxsim::kMaxName + 16];
     qxsim::FormatChat(consoleState.player, said, line, sizeof(line));
     PrintString(line);
 }
