@@ -17,7 +17,7 @@ unpacking="setup: unpacking libwine:i386=8.0~repack-4 into"
 offline="setup: FAIL: apt-get update failed (no network, or the package archive is unreachable)"
 # machine: packages (all installed, lists fetched), i386 (architecture added), dlls, and the switches
 rows=(
-    "fresh            | -                    | update install add-architecture update download unpack | 0 | $unpacking"
+    "fresh            |                      | update install add-architecture update download unpack | 0 | $unpacking"
     "developer        | packages             | add-architecture update download unpack | 0 | $unpacking"
     "i386, old lists  | packages i386        | update download unpack | 0 | $unpacking"
     "complete         | packages i386 dlls   |  | 0 | setup: nothing to do"
@@ -27,22 +27,21 @@ rows=(
     "no kernel32      | packages no-kernel32 | add-architecture update download unpack | 1 | holds no i386 kernel32.dll"
 )
 
-# Every file of the machine and of the cache, with its size and time.
+# Every file of the pretend machine and of the cache, with its size and time.
 snapshot() { find "$m" "$cache" -mindepth 1 ! -name calls -printf '%p %s %T@\n' 2>/dev/null | sort; }
 
+m=$tmp/machine
+cache=$tmp/cache/wine-i386
 failed=0
 for row in "${rows[@]}"; do
     IFS='|' read -r name machine want_calls want_rc want_line < <(sed 's/ *| */|/g' <<<"$row")
-    m=$tmp/machine
-    cache=$tmp/cache/wine-i386
     rm -rf "$m" "$tmp/cache" "$tmp/t"
-    mkdir -p "$m" "$tmp/t"
+    mkdir -p "$m" "$tmp/t" && touch "$m/installed" "$m/arches" "$m/lists"
     for w in $machine; do
         case $w in
         packages) echo '*' >"$m/installed" && echo amd64 >"$m/lists" ;;
         i386) echo i386 >"$m/arches" ;;
         dlls) mkdir -p "$cache/usr/lib/i386-linux-gnu/wine/i386-windows" && touch "$cache/.complete" ;;
-        -) ;;
         *) touch "$m/$w" ;;
         esac
     done
