@@ -110,8 +110,13 @@ bool WinampIpcPlayFirstMatch(WindowHandle player, const char* query) {
 }
 
 const char* WinampCurrentSong(WindowHandle player) {
-    const char* song = WinampNowPlaying(player);
-    return song[0] != '\0' ? song : WinampIpcNowPlaying(player);
+    bool shaped = false;
+    const char* song = WinampNowPlaying(player, &shaped);
+    if (shaped)
+        return song;
+    // A player that does not answer the interface keeps what its title gave.
+    const char* asked = WinampIpcNowPlaying(player);
+    return asked[0] != '\0' ? asked : song;
 }
 
 const char* WinampFindAndPlay(WindowHandle player, const char* query) {

@@ -35,7 +35,8 @@ const char* WinampIpcNowPlaying(WindowHandle player);
 // or the titles cannot be read.
 bool WinampIpcPlayFirstMatch(WindowHandle player, const char* query);
 
-// WinampNowPlaying, or WinampIpcNowPlaying when the title is not of Winamp's form.
+// WinampNowPlaying when the title has Winamp's shape, even with an empty song. Otherwise
+// WinampIpcNowPlaying, or WinampNowPlaying when the interface gives nothing.
 const char* WinampCurrentSong(WindowHandle player);
 
 // WinampJumpTo with the interface behind it: when the dialog never opens, the first matching entry is

@@ -119,6 +119,10 @@ TEST_F(WinampIpcTest, TheSongComesThroughTheInterfaceOnlyWhenTheTitleFailsAndThe
         std::vector<std::intptr_t> requests;
     } rows[] = {
         {true, true, "3. Gamma - Winamp", 0x5010, "Gamma", {}},
+        {true, true, "3. Gamma - Winamp [Stopped]", 0x5010, "Gamma", {}},
+        {true, true, "3. - Winamp", 0x5010, "", {}}, // Winamp's own title for an entry without a name
+        {true, true, "Dr. Who - Winamp", 0x5010, titles[1], asked},
+        {true, true, "Dr. Who - Winamp", 0, "Who", {kIpcGetVersion}},
         {true, true, "", 0x5010, titles[1], asked},
         {true, true, "Beta [playing]", 0, "", {kIpcGetVersion}},
         {true, true, "Beta [playing]", 0x5010, titles[1], asked},
