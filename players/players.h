@@ -72,7 +72,8 @@ const char* WmpPropertiesTitle();
 
 // Moves playback to the first playlist entry containing the query (letters a to z in either case;
 // null counts as empty) by sending previous or next commands to the player's main window. Sends
-// nothing when the entry now playing or a match is not found.
+// nothing when the entry now playing or a match is not found, and reads nothing when the width of
+// the player's process cannot be told.
 void WmpPlaylistSeek(WindowHandle player, const char* query);
 
 // What differs between the two players, for the chat commands that drive them.

@@ -33,7 +33,8 @@ class WinampIpcTest : public ::testing::Test {
     std::uintptr_t closeAt = ~std::uintptr_t(0);   // the window goes while answering for this entry
     std::vector<std::int32_t> played;              // the entry current at each play command
 
-    void Start(bool self64, bool is64, const std::string& caption = "Beta [playing]") {
+    void Start(bool self64, bool is64, const std::string& caption = "Beta [playing]",
+               bool widthKnown = true) {
         fake::Reset();
         fake::SetSelf64Bit(self64);
         player64 = is64;
@@ -41,6 +42,7 @@ class WinampIpcTest : public ::testing::Test {
         moved.clear(), played.clear();
         page = is64 ? kPage64 : kPage32;
         fake::Process& process = fake::AddProcess(kPlayerProcess, is64);
+        process.widthKnown = widthKnown;
         process.blocks[page].assign(0x1000, 0);
         for (std::size_t i = 0; i < titles.size(); ++i)
             Poke(page + i * kSlot, titles[i] + '\0');
@@ -113,35 +115,40 @@ TEST_F(WinampIpcTest, TheSongComesThroughTheInterfaceOnlyWhenTheTitleFailsAndThe
     const std::vector<std::intptr_t> asked = {kIpcGetVersion, kIpcGetListPos, kIpcGetPlaylistTitle};
     const struct {
         bool self64, player64;
+        bool widthKnown;
         const char* caption;
         std::intptr_t version;
         std::string song;
         std::vector<std::intptr_t> requests;
     } rows[] = {
-        {true, true, "3. Gamma - Winamp", 0x5010, "Gamma", {}},
-        {true, true, "3. Gamma - Winamp [Stopped]", 0x5010, "Gamma", {}},
-        {true, true, "3. - Winamp", 0x5010, "", {}}, // Winamp's own title for an entry without a name
-        {true, true, "Dr. Who - Winamp", 0x5010, titles[1], asked},
-        {true, true, "Dr. Who - Winamp", 0, "Who", {kIpcGetVersion}},
-        {true, true, "", 0x5010, titles[1], asked},
-        {true, true, "Beta [playing]", 0, "", {kIpcGetVersion}},
-        {true, true, "Beta [playing]", 0x5010, titles[1], asked},
-        {true, false, "Beta [playing]", 0x5010, titles[1], asked},
-        {false, false, "Beta [playing]", 0x5010, titles[1], asked},
-        {false, true, "Beta [playing]", 0x5010, "", {kIpcGetVersion}}, // its cut address names the decoy
+        {true, true, true, "3. Gamma - Winamp", 0x5010, "Gamma", {}},
+        {true, true, true, "3. Gamma - Winamp [Stopped]", 0x5010, "Gamma", {}},
+        {true, true, true, "3. - Winamp", 0x5010, "", {}}, // Winamp's own title for an entry without a name
+        {true, true, true, "Dr. Who - Winamp", 0x5010, titles[1], asked},
+        {true, true, true, "Dr. Who - Winamp", 0, "Who", {kIpcGetVersion}},
+        {true, true, true, "", 0x5010, titles[1], asked},
+        {true, true, true, "Beta [playing]", 0, "", {kIpcGetVersion}},
+        {true, true, true, "Beta [playing]", 0x5010, titles[1], asked},
+        {true, false, true, "Beta [playing]", 0x5010, titles[1], asked},
+        {false, false, true, "Beta [playing]", 0x5010, titles[1], asked},
+        // A 64-bit player's address cut to 32 bits names the decoy; a width Windows cannot tell may
+        // be 64 bits, and is not guessed.
+        {false, true, true, "Beta [playing]", 0x5010, "", {kIpcGetVersion}},
+        {false, true, false, "Beta [playing]", 0x5010, "", {kIpcGetVersion}},
+        {true, true, false, "Beta [playing]", 0x5010, "", {kIpcGetVersion}},
     };
     for (const auto& row : rows) {
-        Start(row.self64, row.player64, row.caption);
+        Start(row.self64, row.player64, row.caption, row.widthKnown);
         version = row.version;
         EXPECT_EQ(kWinampPlayer.nowPlaying(player, true), row.song)
-            << row.caption << row.self64 << row.player64;
+            << row.caption << row.self64 << row.player64 << row.widthKnown;
         EXPECT_EQ(Requests(), row.requests);
-        bool cut = !row.self64 && row.player64;
-        EXPECT_EQ(WinampIpcPlayFirstMatch(player, "delta"), row.version != 0 && !cut);
-        EXPECT_EQ(played,
-                  (row.version != 0 && !cut ? std::vector<std::int32_t>{3} : std::vector<std::int32_t>{}));
-        if (cut) {
-            EXPECT_EQ(LongestRead(), 0u) << "nothing is read from a player whose addresses arrive cut";
+        bool refused = (!row.self64 && row.player64) || !row.widthKnown;
+        EXPECT_EQ(WinampIpcPlayFirstMatch(player, "delta"), row.version != 0 && !refused);
+        EXPECT_EQ(played, (row.version != 0 && !refused ? std::vector<std::int32_t>{3}
+                                                        : std::vector<std::int32_t>{}));
+        if (refused) {
+            EXPECT_EQ(LongestRead(), 0u) << "nothing is read from a player whose addresses may arrive cut";
         }
         EXPECT_EQ(fake::OpenProcessHandles(), 0);
     }
