@@ -13,6 +13,8 @@
 #   E2E_WATCHDOG_S  the driver's own whole-scenario watchdog (default 120)
 #   E2E_TIMEOUT_S   hard limit on the driver process (default watchdog + 30)
 #   E2E_EXPECT_FAIL extended regex: the scenario must FAIL and print a line matching it
+#   E2E_EXPECT_FAILED_CHECK  extended regex: the scenario's failed checks must all print a FAILED
+#                   line matching it, at least one must, and nothing else may go wrong
 #   QX_WINE_I386_CACHE  where scripts/setup.sh unpacked Wine's i386 DLLs (see wine_i386.sh)
 #   E2E_NEEDS_32BIT the scenario runs 32-bit programs: on a kernel that runs no 32-bit code it is
 #                   skipped, saying why
@@ -218,6 +220,28 @@ if [ -n "${E2E_EXPECT_FAIL:-}" ]; then
         status=1
     else
         echo "$me: $scenario failed as it must (/$E2E_EXPECT_FAIL/)"
+        status=0
+    fi
+elif [ -n "${E2E_EXPECT_FAILED_CHECK:-}" ]; then
+    # Inverted for the named check alone: the driver ran to its verdict, and every check that failed
+    # is that one. The driver prints one line with ": FAILED: " per failure and counts them.
+    failed=$(grep -F ': FAILED: ' "$work/driver.log")
+    named=$(grep -Ec -- "$E2E_EXPECT_FAILED_CHECK" <<<"$failed")
+    others=$(grep -Ev -- "$E2E_EXPECT_FAILED_CHECK" <<<"$failed" | grep -v '^$')
+    counted=$(sed -nE "s/^FAIL $scenario: ([0-9]+) failure.*/\1/p" "$work/driver.log" | tail -n 1)
+    findings=$(grep -v -- " exited with 1\$" "$verdict_log")
+    status=1
+    if [ "$rc" -eq 0 ]; then
+        echo "$me: FAIL: $scenario passed, but its check /$E2E_EXPECT_FAILED_CHECK/ must fail" >&2
+    elif [ "$rc" -ne 1 ] || [ -n "$findings" ]; then
+        echo "$me: FAIL: $scenario must fail on its checks alone, not otherwise (exit $rc)" >&2
+    elif [ -n "$others" ]; then
+        echo "$me: FAIL: $scenario: checks other than /$E2E_EXPECT_FAILED_CHECK/ failed:" >&2
+        echo "$others" | sed 's/^/    /' >&2
+    elif [ "$named" -eq 0 ] || [ "$counted" != "$named" ]; then
+        echo "$me: FAIL: $scenario: $named failed check(s) match /$E2E_EXPECT_FAILED_CHECK/, the driver counted ${counted:-none}" >&2
+    else
+        echo "$me: $scenario failed on /$E2E_EXPECT_FAILED_CHECK/ alone, as it must"
         status=0
     fi
 fi

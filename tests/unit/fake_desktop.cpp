@@ -441,11 +441,13 @@ std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t millisec
     return OpenedProcess(process) ? 0 : 0xFFFFFFFFu;
 }
 
-bool DeskIsProcess64Bit(ProcessHandle process) {
+ProcessWidth DeskProcessWidth(ProcessHandle process) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
-    Record("IsProcess64Bit", 0, 0, process);
+    Record("ProcessWidth", 0, 0, process);
     Process* p = OpenedProcess(process);
-    return p ? p->is64Bit : world.self64;
+    if (!p || !p->widthKnown)
+        return ProcessWidth::Unknown;
+    return p->is64Bit ? ProcessWidth::Bits64 : ProcessWidth::Bits32;
 }
 
 bool DeskIsSelf64Bit() {

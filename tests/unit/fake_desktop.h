@@ -58,6 +58,7 @@ struct MessageBoxShown {
 struct Process {
     std::uint32_t id = 0;
     bool is64Bit = false;
+    bool widthKnown = true; // false: Windows cannot tell its width (IsWow64Process fails)
     bool canOpen = true;
     std::uint32_t lastAccess = 0;
     std::map<RemoteAddress, std::vector<unsigned char>> blocks;

@@ -131,7 +131,7 @@ TEST_F(ConsoleMonitorTest, MissingMainWindowReadsNoTextAndReportsIt) {
     EXPECT_EQ(Tracker.CapsCount, 0);
     EXPECT_EQ(Monitor.LastSeenIndex, -1);
     ASSERT_EQ(fake::MessageBoxes().size(), 1u);
-    EXPECT_EQ(fake::MessageBoxes()[0].text, "0 (claimed to be size 0!)");
+    EXPECT_EQ(fake::MessageBoxes()[0].text, "0 (claimed to be size 10!)");
 }
 
 TEST_F(ConsoleMonitorTest, AConsoleWithoutALogHandlesNothing) {
