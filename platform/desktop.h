@@ -59,8 +59,10 @@ void DeskCheckMenuRadioItem(WindowHandle window, unsigned first, unsigned last, 
 ProcessHandle DeskOpenProcess(std::uint32_t access, std::uint32_t processId);
 void DeskCloseProcess(ProcessHandle process);
 std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t milliseconds);
-// True when the process runs with 64-bit pointers (decides the layout of records written into it).
-bool DeskIsProcess64Bit(ProcessHandle process);
+// The pointer width of a process: it decides the layout of records written into it, and whether the
+// addresses it answers with reach this program whole. Unknown when Windows cannot tell.
+enum class ProcessWidth { Unknown, Bits32, Bits64 };
+ProcessWidth DeskProcessWidth(ProcessHandle process);
 // True when this program itself runs with 64-bit pointers.
 bool DeskIsSelf64Bit();
 RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size);

@@ -101,19 +101,20 @@ bool DeskIsSelf64Bit() {
     return sizeof(void*) == 8;
 }
 
-bool DeskIsProcess64Bit(ProcessHandle process) {
+ProcessWidth DeskProcessWidth(ProcessHandle process) {
     // A process under WOW64 is a 32-bit one on a 64-bit Windows; without WOW64 every process has
     // the width of the Windows it runs on, which a 32-bit companion learns from its own WOW64 state.
     BOOL wow64 = FALSE;
     if (!IsWow64Process(ToHandle(process), &wow64))
-        return DeskIsSelf64Bit();
+        return ProcessWidth::Unknown;
     if (wow64)
-        return false;
+        return ProcessWidth::Bits32;
     if (DeskIsSelf64Bit())
-        return true;
+        return ProcessWidth::Bits64;
     BOOL selfWow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &selfWow64);
-    return selfWow64 != FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &selfWow64))
+        return ProcessWidth::Unknown;
+    return selfWow64 ? ProcessWidth::Bits64 : ProcessWidth::Bits32;
 }
 
 RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {

@@ -45,6 +45,10 @@ WindowHandle FindWinampWindow();
 // Empty when the title has no such form. The text lies in one title buffer that the next read
 // overwrites. Sends no command and does not wait.
 const char* WinampNowPlaying(WindowHandle winamp);
+// The same, telling also whether the title has Winamp's shape: a playlist number, its '.', and
+// " - Winamp" behind them (any letter case, perhaps more text behind it), even with an empty song
+// between ("3. - Winamp"). A player that copies Winamp's window may title it otherwise.
+const char* WinampNowPlaying(WindowHandle winamp, bool* shaped);
 
 // Plays the first file that Winamp's "Jump to file" dialog finds for the query (null counts as
 // empty), then waits kWinampSettleMs and returns WinampNowPlaying. When Winamp does not open the
@@ -68,7 +72,8 @@ const char* WmpPropertiesTitle();
 
 // Moves playback to the first playlist entry containing the query (letters a to z in either case;
 // null counts as empty) by sending previous or next commands to the player's main window. Sends
-// nothing when the entry now playing or a match is not found.
+// nothing when the entry now playing or a match is not found, and reads nothing when the width of
+// the player's process cannot be told.
 void WmpPlaylistSeek(WindowHandle player, const char* query);
 
 // What differs between the two players, for the chat commands that drive them.

@@ -18,6 +18,7 @@ struct World {
     bool self64 = sizeof(void*) == 8;
     std::uint64_t tick = 0;
     bool clockBroken = false;
+    std::int64_t calendarShift = 0;
     std::string zoneName = "UTC";
     std::vector<Call> calls;
     std::function<void(const Call&)> hook;
@@ -164,6 +165,11 @@ void Advance(std::uint64_t milliseconds) {
 void SetClockBroken(bool broken) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     world.clockBroken = broken;
+}
+
+void ShiftCalendar(std::int64_t seconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.calendarShift += seconds;
 }
 
 void SetZoneName(const std::string& name) {
@@ -435,11 +441,13 @@ std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t millisec
     return OpenedProcess(process) ? 0 : 0xFFFFFFFFu;
 }
 
-bool DeskIsProcess64Bit(ProcessHandle process) {
+ProcessWidth DeskProcessWidth(ProcessHandle process) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
-    Record("IsProcess64Bit", 0, 0, process);
+    Record("ProcessWidth", 0, 0, process);
     Process* p = OpenedProcess(process);
-    return p ? p->is64Bit : world.self64;
+    if (!p || !p->widthKnown)
+        return ProcessWidth::Unknown;
+    return p->is64Bit ? ProcessWidth::Bits64 : ProcessWidth::Bits32;
 }
 
 bool DeskIsSelf64Bit() {
@@ -514,7 +522,7 @@ std::int64_t DeskTime() {
     Record("Time");
     if (world.clockBroken)
         return -1;
-    return kCalendarStart + static_cast<std::int64_t>(world.tick / 1000);
+    return kCalendarStart + world.calendarShift + static_cast<std::int64_t>(world.tick / 1000);
 }
 
 bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size_t zoneSize) {

@@ -58,6 +58,7 @@ struct MessageBoxShown {
 struct Process {
     std::uint32_t id = 0;
     bool is64Bit = false;
+    bool widthKnown = true; // false: Windows cannot tell its width (IsWow64Process fails)
     bool canOpen = true;
     std::uint32_t lastAccess = 0;
     std::map<RemoteAddress, std::vector<unsigned char>> blocks;
@@ -84,6 +85,8 @@ std::uint64_t Now();
 void Advance(std::uint64_t milliseconds);
 // Makes DeskTime report failure (-1).
 void SetClockBroken(bool broken);
+// Sets the calendar clock forward or back, as the user or a time server does; the tick runs on.
+void ShiftCalendar(std::int64_t seconds);
 void SetZoneName(const std::string& name);
 
 const std::vector<Call>& Calls();
