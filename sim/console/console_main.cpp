@@ -58,7 +58,7 @@ struct Console {
     unsigned long long scriptStart;
     bool closing;
     bool logView;
-    qxsim::FrameInput frame;
+    qxsim::TypedFrame frame;
     std::vector<FramedLine> framed;
     bool overflowed;
 };
@@ -172,7 +172,7 @@ void ReportOverflow(qxsim::Gathered what, const char* line, size_t len) {
 // command run in turn. Only the frame's first line loses a leading slash.
 void RunFrame() {
     KillTimer(consoleState.main, kFrameTimer);
-    const qxsim::FrameInput frame = consoleState.frame;
+    const qxsim::TypedFrame frame = consoleState.frame;
     consoleState.frame.len = 0;
     std::vector<FramedLine> lines;
     lines.swap(consoleState.framed);

@@ -306,7 +306,7 @@ Action RunCommand(const char* cmd, size_t len, char* name, size_t nameCap, char*
     return Action::None;
 }
 
-Gathered GatherTyped(FrameInput* frame, const char* line, size_t len, size_t* kept) {
+Gathered GatherTyped(TypedFrame* frame, const char* line, size_t len, size_t* kept) {
     Gathered result = len > kMaxField ? Gathered::FieldOverflow : Gathered::Kept;
     size_t n = 0;
     if (!line) {
@@ -340,7 +340,7 @@ Gathered GatherTyped(FrameInput* frame, const char* line, size_t len, size_t* ke
     return result;
 }
 
-size_t LineCommands(const FrameInput* frame, size_t start, size_t end, bool first, Span* out, size_t cap) {
+size_t LineCommands(const TypedFrame* frame, size_t start, size_t end, bool first, Span* out, size_t cap) {
     if (!frame || !out) {
         return 0;
     }

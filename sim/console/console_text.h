@@ -89,7 +89,7 @@ Action RunCommand(const char* cmd, size_t len, char* name, size_t nameCap, char*
 // Lines typed since the last frame, gathered as the game gathers them: each cut to what the buffer still
 // takes (512 - length - 5 characters, so at most 507) and ended with a LF. They run together in the next
 // frame, as one text of which only the start loses a leading '\' or '/'.
-struct FrameInput {
+struct TypedFrame {
     char text[kFrameText];
     size_t len;
 };
@@ -102,12 +102,12 @@ enum class Gathered {
 
 // Gathers one typed line; kept gets how many of its characters were kept. On an overflow the line is kept
 // as far as the game would keep it without writing past a buffer.
-Gathered GatherTyped(FrameInput* frame, const char* line, size_t len, size_t* kept);
+Gathered GatherTyped(TypedFrame* frame, const char* line, size_t len, size_t* kept);
 
 // The commands of one gathered line, lying at [start, end) of the frame's text (its LF left out); first:
 // it is the frame's first line, the only one that loses a leading slash. Writes at most cap spans and
 // returns how many it wrote.
-size_t LineCommands(const FrameInput* frame, size_t start, size_t end, bool first, Span* out, size_t cap);
+size_t LineCommands(const TypedFrame* frame, size_t start, size_t end, bool first, Span* out, size_t cap);
 
 // The typed line as the transcript holds it: bytes unchanged except CR and LF, which would break the
 // one-record-per-line layout and become spaces. Returns the length written.

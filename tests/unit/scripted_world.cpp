@@ -148,7 +148,7 @@ void ScriptedWorld::OpenConsole(const std::string& history) {
 void ScriptedWorld::RunTyped(const std::string& typed) {
     console.typed.push_back(typed);
     std::string line = typed.substr(0, std::min(typed.size(), qxsim::kMaxLine));
-    qxsim::FrameInput frame = {};
+    qxsim::TypedFrame frame = {};
     std::size_t length = 0;
     if (qxsim::GatherTyped(&frame, line.data(), line.size(), &length) != qxsim::Gathered::Kept)
         console.overflows.push_back(line);

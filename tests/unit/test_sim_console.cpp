@@ -320,7 +320,7 @@ TEST(SimConsoleFrame, GathersTypedLinesAsTheGameDoes) {
         {{0, Gathered::Kept, 0, 1}, {kFrameText, Gathered::FieldOverflow, 506, 508}},
     };
     for (const auto& rows : frames) {
-        FrameInput frame = {};
+        TypedFrame frame = {};
         for (const auto& row : rows) {
             if (row.frameLen == 0)
                 break;
@@ -339,7 +339,7 @@ TEST(SimConsoleFrame, GathersTypedLinesAsTheGameDoes) {
 }
 
 TEST(SimConsoleFrame, OnlyTheFramesFirstLineLosesItsSlash) {
-    FrameInput frame = {};
+    TypedFrame frame = {};
     std::vector<std::vector<std::string>> ran;
     for (const std::string line : {"\\name", "/echo a;b", "\\name"}) {
         size_t start = frame.len;
