@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "monitor/game_console.h"
 #include "monitor/monitor.h"
 #include "support/window_ids.h"
 
@@ -53,14 +54,13 @@ std::intptr_t SendToConsole(const char* text) {
     if (!DeskIsWindow(Tracker.MainWindow))
         return 0;
     // The other thread may wrap the text pool over the text during the wait.
-    std::string line = FitTypedLine(text ? text : "", kMaxTypedLine);
+    std::string line = text ? text : "";
     DeskSleep(1000);
-    // Both threads type into the one input line: each enters its own text before the other sets one.
+    // Both threads type into the one console: each enters its whole line before the other begins.
     static std::mutex typing;
     std::lock_guard<std::mutex> guard(typing);
-    WindowHandle input = Tracker.ConsoleInput;
-    DeskSendMessage(input, kWmSetText, 0, reinterpret_cast<std::intptr_t>(line.c_str()));
-    return DeskSendMessage(input, kWmChar, 13, 0);
+    const GameConsole& console = CurrentConsole();
+    return console.type(FitTypedLine(line, console.typeLimit));
 }
 
 void TogglePower() {

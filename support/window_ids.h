@@ -1,5 +1,5 @@
-// The main window's ids that the portable rooms name: the menu items whose marks they set and the
-// labels they write. Plain numbers, so the resource compiler can include this too.
+// The main window's ids that the portable rooms name: the menu items whose marks they set, the
+// labels they write and the status bar. Plain numbers, so the resource compiler can include this too.
 #pragma once
 
 #define IDM_POWER 9003
@@ -12,3 +12,4 @@
 #define IDC_FCFRAGS 40003
 #define IDC_RETURNS 40004
 #define IDC_PLAYERNAME 40005
+#define IDC_STATUSBAR 40006

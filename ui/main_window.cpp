@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "monitor/game_console.h"
 #include "monitor/monitor.h"
 #include "support/data_file.h"
 #include "ui/history_window.h"
@@ -90,6 +91,8 @@ LRESULT MsgCommand(HWND window, WPARAM wParam) {
     case IDM_ECHO: ToggleEcho(); break;
     case IDM_WINAMP: SetPlayerMode(0); break;
     case IDM_WMP: SetPlayerMode(1); break;
+    case IDM_START_GAME: StartGame(); break;
+    case IDM_CHOOSE_GAME: ChooseGame(); break;
     case IDM_HISTORY:
         ShowHistoryWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
         break;
