@@ -68,6 +68,7 @@ void ResetMonitorValues() {
     Monitor.GreetPending = false;
     std::memset(Monitor.JoinerName, 0, sizeof Monitor.JoinerName);
     Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
+    ResetStartedClient();
 }
 
 void MonitorStart() {

@@ -26,6 +26,8 @@ constexpr std::uint32_t kTypingPauseMs = 10;
 // Folders below a search root that are looked into for a client's log, and entries looked at.
 constexpr int kSearchDepth = 2;
 constexpr int kSearchEntries = 4000;
+// Rows above a place on the screen that tell it again after a scroll.
+constexpr std::int32_t kMarkRows = 4;
 const char kLogName[] = "qconsole.log";
 const char kCannotFollow[] = "Quorvex cannot follow this game.";
 
@@ -56,8 +58,6 @@ std::atomic<bool> statusShown{false};
 StartedClient client;
 Source source = Source::Waiting;
 ClientLog log;
-std::int32_t screenRow = 0;
-std::string screenAnchor;
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -149,16 +149,43 @@ std::string Trimmed(const std::string& row) {
     return end == std::string::npos ? std::string() : row.substr(0, end + 1);
 }
 
-// The echo's first row, as the console shows it, is somewhere from `fromRow` to the cursor.
-bool EchoShown(std::int32_t fromRow, const std::string& echo) {
+// A place on the screen, known again by the rows just above it: the buffer scrolls up when full.
+struct ScreenMark {
+    std::int32_t row = 0;
+    std::vector<std::string> above;
+};
+
+ScreenMark screenMark; // where the screen is read from next
+
+ScreenMark MarkAt(std::int32_t row, std::int32_t width) {
+    ScreenMark mark;
+    mark.row = row;
+    for (std::int32_t at = std::max(0, row - kMarkRows); at < row; ++at)
+        mark.above.push_back(ScreenRow(at, width));
+    return mark;
+}
+
+// Where the marked row is now; the top when its rows are gone.
+std::int32_t FindMark(const ScreenMark& mark, std::int32_t width, std::int32_t cursor) {
+    std::int32_t count = static_cast<std::int32_t>(mark.above.size());
+    for (std::int32_t at = std::min(mark.row, cursor); count > 0 && at >= count; --at) {
+        bool same = true;
+        for (std::int32_t i = 0; same && i < count; ++i)
+            same = ScreenRow(at - count + i, width) == mark.above[static_cast<std::size_t>(i)];
+        if (same)
+            return at;
+    }
+    return 0;
+}
+
+// The echo's first row, as the console shows it, somewhere after the mark.
+bool EchoShown(const ScreenMark& mark, const std::string& echo) {
     std::int32_t width = 0, height = 0, cursor = 0;
     if (!DeskConsoleScreen(&width, &height, &cursor) || width <= 0)
         return false;
-    // A screen that scrolled meanwhile moved the echo up.
-    std::int32_t from = cursor < fromRow ? std::max(0, cursor - 8) : fromRow;
-    std::string first = echo.substr(0, static_cast<std::size_t>(width));
-    for (std::int32_t row = from; row <= cursor && row < height; ++row)
-        if (Trimmed(ScreenRow(row, width)) == Trimmed(first))
+    std::string first = Trimmed(echo.substr(0, static_cast<std::size_t>(width)));
+    for (std::int32_t row = FindMark(mark, width, cursor); row <= cursor && row < height; ++row)
+        if (Trimmed(ScreenRow(row, width)) == first)
             return true;
     return false;
 }
@@ -177,6 +204,7 @@ bool TypeLine(const std::string& line) {
     keys.push_back({kVkReturn, '\r'});
     std::int32_t width = 0, height = 0, cursor = 0;
     DeskConsoleScreen(&width, &height, &cursor);
+    ScreenMark mark = MarkAt(cursor, width);
     if (DeskWriteConsoleKeys(keys.data(), keys.size()) != keys.size())
         return false;
     std::uint64_t start = DeskTickMs();
@@ -187,7 +215,7 @@ bool TypeLine(const std::string& line) {
     }
     std::string echo = "]" + WithoutColourCodes(line);
     start = DeskTickMs();
-    while (!EchoShown(cursor, echo)) {
+    while (!EchoShown(mark, echo)) {
         if (DeskTickMs() - start >= kEchoWaitMs)
             return false;
         DeskSleep(kTypingPauseMs);
@@ -199,32 +227,25 @@ void Detect() {
     family = TypeLine("\\name") ? kReadsConsole : kReadsNothing;
 }
 
-// Rows from screenRow up to the cursor's, which is still being written. The last row read is
-// remembered: when the buffer is full it scrolls, and that row is found again higher up. A full
-// row goes on in the next one.
+// Rows from the mark up to the cursor's, which is still being written; a full row goes on in the
+// next one.
 void ReadScreen(std::vector<std::string>& lines) {
     std::int32_t width = 0, height = 0, cursor = 0;
     if (!DeskConsoleScreen(&width, &height, &cursor) || width <= 0)
         return;
-    if (screenRow > 0 && ScreenRow(screenRow - 1, width) != screenAnchor) {
-        std::int32_t found = screenRow - 2;
-        while (found >= 0 && ScreenRow(found, width) != screenAnchor)
-            --found;
-        screenRow = found + 1;
-    }
+    std::int32_t next = FindMark(screenMark, width, cursor);
     std::string line;
-    for (std::int32_t row = screenRow; row < cursor && row < height; ++row) {
-        std::string text = ScreenRow(row, width);
-        std::string trimmed = Trimmed(text);
+    for (std::int32_t row = next; row < cursor && row < height; ++row) {
+        std::string trimmed = Trimmed(ScreenRow(row, width));
         if (line.size() < kClientLineLimit)
             line += trimmed;
         if (trimmed.size() == static_cast<std::size_t>(width))
             continue;
         lines.push_back(CleanClientLine(line.substr(0, kClientLineLimit)));
         line.clear();
-        screenAnchor = text;
-        screenRow = row + 1;
+        next = row + 1;
     }
+    screenMark = MarkAt(next, width);
 }
 
 void ClientAttach() {
@@ -372,9 +393,24 @@ bool TakeStartedClient() {
     handover = StartedClient();
     source = Source::Waiting;
     log = ClientLog();
-    screenRow = 0;
-    screenAnchor.clear();
+    screenMark = ScreenMark();
     family = kFamilyUnknown;
     following = true;
     return true;
+}
+
+void ResetStartedClient() {
+    {
+        std::lock_guard<std::mutex> guard(handoverLock);
+        handoverPending = false;
+        handover = StartedClient();
+    }
+    std::lock_guard<std::mutex> guard(processLock);
+    client = StartedClient();
+    following = false;
+    family = kFamilyUnknown;
+    statusShown = false;
+    source = Source::Waiting;
+    log = ClientLog();
+    screenMark = ScreenMark();
 }

@@ -46,6 +46,8 @@ void StartGame();
 // The monitor thread's side of the hand-over: true once, for a client that was started and is not
 // followed yet; it is then the visit's console, and the visit has begun.
 bool TakeStartedClient();
+// No client started or followed (ResetMonitorValues calls it).
+void ResetStartedClient();
 // The visit of a started client begins when it was started (monitor.h has the rest of the visit).
 void BeginVisitSince(std::int32_t calendarSeconds);
 
