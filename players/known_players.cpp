@@ -113,7 +113,10 @@ std::string SongFromTitle(const KnownPlayer& player, const char* title) {
 }
 
 std::string ReadSong(WindowHandle window, const KnownPlayer& player) {
-    return SongFromTitle(player, ReadTitle(window));
+    std::string song = SongFromTitle(player, ReadTitle(window));
+    if (song.size() > kKnownSongSize)
+        song.resize(kKnownSongSize);
+    return song;
 }
 
 FoundPlayer FindKnownPlayer() {

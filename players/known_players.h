@@ -35,7 +35,12 @@ std::string SongFromTitle(const KnownPlayer& player, const char* title);
 // the player's shape.
 constexpr int kKnownTitleSize = 65536;
 
-// The song in the window's title now, by the player's shape; empty when the window is gone.
+// A song is cut to this many characters, as Winamp's title is: far more than a typed line holds, and
+// far less than the text pools would refuse.
+constexpr std::size_t kKnownSongSize = 2047;
+
+// The song in the window's title now, by the player's shape, cut to kKnownSongSize; empty when the
+// window is gone.
 std::string ReadSong(WindowHandle window, const KnownPlayer& player);
 
 struct FoundPlayer {
