@@ -32,7 +32,9 @@ void MarkCheck(unsigned id, std::int32_t flag) {
 void MarkPlayerMode() {
     std::int32_t mode = Tracker.PlayerMode;
     DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_OTHER_PLAYER,
-                           mode == 0 ? IDM_WINAMP : mode == 3 ? IDM_OTHER_PLAYER : IDM_WMP);
+                           mode == 0   ? IDM_WINAMP
+                           : mode == 3 ? IDM_OTHER_PLAYER
+                                       : IDM_WMP);
 }
 
 } // namespace

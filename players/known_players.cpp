@@ -19,7 +19,10 @@ const KnownPlayer kKnownPlayers[] = {
     // Title: main_window.cpp, update_titlebar: the main window title script while a track plays,
     //   "foobar2000" otherwise; config_vars.cpp, default_main_window_title_script
     //   "[%title% - ]foobar2000".
-    {"foobar2000 (Columns UI)", "{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}", nullptr, " - foobar2000",
+    {"foobar2000 (Columns UI)",
+     "{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}",
+     nullptr,
+     " - foobar2000",
      {"foobar2000", nullptr}},
     // VLC media player 3 (videolan/vlc).
     // Class: a Qt 5 top-level window with an icon, "Qt5QWindowIcon", or "Qt<major><minor><patch>

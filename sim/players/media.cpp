@@ -35,7 +35,8 @@ struct Media {
 Media media;
 
 std::string TitleText() {
-    return media.play.status == Status::Stopped ? media.stoppedTitle : media.play.entries[media.play.index].text;
+    return media.play.status == Status::Stopped ? media.stoppedTitle
+                                                : media.play.entries[media.play.index].text;
 }
 
 void ShowTitle() {
@@ -76,15 +77,19 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             ShowTitle();
         }
         return 0;
-    case WM_CLOSE: media.record.line("close"); DestroyWindow(hwnd); return 0;
+    case WM_CLOSE:
+        media.record.line("close");
+        DestroyWindow(hwnd);
+        return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcA(hwnd, msg, wp, lp);
     }
 }
 
 void Usage() {
-    std::fprintf(stderr, "usage: fakemedia [--class NAME] [--process FILE.exe] [--stopped-title TEXT]\n"
-                         "                 [--playlist FILE] [--start N] [--record FILE] [--title-delay-ms N]\n");
+    std::fprintf(stderr,
+                 "usage: fakemedia [--class NAME] [--process FILE.exe] [--stopped-title TEXT]\n"
+                 "                 [--playlist FILE] [--start N] [--record FILE] [--title-delay-ms N]\n");
 }
 
 bool TakeSwitch(const std::string&) {
@@ -116,9 +121,11 @@ int ParseOptions(int argc, char** argv) {
         }
         *value = argv[++i];
     }
-    const PlayerCommandLine line = {kProgram,           Usage, "--title-delay-ms", &media.titleDelayMs,
-                                    TakeSwitch,         PlaylistKind::Lines, FillDefaults};
-    return ParsePlayerCommandLine(static_cast<int>(rest.size()), rest.data(), line, &media.play, &media.record);
+    const PlayerCommandLine line = {
+        kProgram,    Usage, "--title-delay-ms", &media.titleDelayMs, TakeSwitch, PlaylistKind::Lines,
+        FillDefaults};
+    return ParsePlayerCommandLine(static_cast<int>(rest.size()), rest.data(), line, &media.play,
+                                  &media.record);
 }
 
 // A process image name cannot change: a copy of this program under that name, in the working folder,

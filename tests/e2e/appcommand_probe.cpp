@@ -33,10 +33,10 @@ void Note(const char* line) {
 
 LRESULT CALLBACK SeenAtWindow(int code, WPARAM wp, LPARAM lp) {
     const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lp);
-    if (code == HC_ACTION && message->hwnd == mainWindow && message->message == WM_APPCOMMAND)
-    {
+    if (code == HC_ACTION && message->hwnd == mainWindow && message->message == WM_APPCOMMAND) {
         char line[64];
-        std::snprintf(line, sizeof line, "window 0x%llX 0x%llX", static_cast<unsigned long long>(message->wParam),
+        std::snprintf(line, sizeof line, "window 0x%llX 0x%llX",
+                      static_cast<unsigned long long>(message->wParam),
                       static_cast<unsigned long long>(message->lParam));
         Note(line);
     }

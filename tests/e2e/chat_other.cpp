@@ -70,10 +70,10 @@ void DriveAPlayer(const Pose& pose) {
     for (const std::string& title : pose.titles)
         playlist += title + "\n";
     e2e::write_file("titles.txt", playlist);
-    e2e::Process player = e2e::start(
-        e2e::program_path("fakemedia"), std::string("--class ") + pose.cls + " --process " + pose.process +
-                                            " --stopped-title \"" + pose.stopped + "\" --playlist titles.txt" +
-                                            " --record \"" + e2e::in_workdir("media.rec") + "\" " + pose.extra);
+    e2e::Process player = e2e::start(e2e::program_path("fakemedia"),
+                                     std::string("--class ") + pose.cls + " --process " + pose.process +
+                                         " --stopped-title \"" + pose.stopped + "\" --playlist titles.txt" +
+                                         " --record \"" + e2e::in_workdir("media.rec") + "\" " + pose.extra);
     e2e::wait_file_lines("media.rec", 1, 30000);
     REQUIRE_TRUE(e2e::find_window(pose.cls, pose.titles[0].c_str()) != nullptr);
     Companion companion = StartCompanion();
@@ -119,12 +119,13 @@ void DriveAPlayer(const Pose& pose) {
 } // namespace
 
 SCENARIO(chat_other_player_as_vlc) {
-    DriveAPlayer({"Qt5152QWindowIcon",
-                  "vlc.exe",
-                  "VLC media player",
-                  {"Alpha Band - First Light - VLC media player", "Beta Crew - Second Wind - VLC media player"},
-                  {"Alpha Band - First Light", "Beta Crew - Second Wind"},
-                  ""});
+    DriveAPlayer(
+        {"Qt5152QWindowIcon",
+         "vlc.exe",
+         "VLC media player",
+         {"Alpha Band - First Light - VLC media player", "Beta Crew - Second Wind - VLC media player"},
+         {"Alpha Band - First Light", "Beta Crew - Second Wind"},
+         ""});
 }
 
 // An Electron app's class, shared by every Chromium program, with the app's process; it retitles
@@ -141,9 +142,9 @@ SCENARIO(chat_other_player_as_tidal) {
 // A Qt window of another program is no known player: every command goes to the companion's own
 // window, whose default handling gives it to the shell, and nothing is announced.
 SCENARIO(chat_other_player_none_known) {
-    e2e::Process stranger = e2e::start(e2e::program_path("fakemedia"),
-                                       "--class Qt5QWindowIcon --process obs64.exe --record \"" +
-                                           e2e::in_workdir("media.rec") + "\"");
+    e2e::Process stranger =
+        e2e::start(e2e::program_path("fakemedia"), "--class Qt5QWindowIcon --process obs64.exe --record \"" +
+                                                       e2e::in_workdir("media.rec") + "\"");
     e2e::wait_file_lines("media.rec", 1, 30000);
     Companion companion = StartCompanion();
     Console console = StartConsole();

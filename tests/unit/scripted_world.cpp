@@ -370,20 +370,20 @@ void ScriptedWorld::OpenOther() {
                           : other.titles[static_cast<std::size_t>(other.playing)];
     };
     show();
-    fake::Find(other.window)->onMessage = On(kWmAppCommand, [this, show](std::uintptr_t w, std::intptr_t l,
-                                                                        std::intptr_t& result) {
-        other.received.emplace_back(w, l);
-        int size = static_cast<int>(other.titles.size());
-        switch (static_cast<unsigned>(l) >> 16) {
-        case kAppCommandMediaNextTrack: Step(other.playing, size, 1, false); break;
-        case kAppCommandMediaPreviousTrack: Step(other.playing, size, -1, false); break;
-        case kAppCommandMediaStop: other.stopped = true; break;
-        default: other.stopped = false; break;
-        }
-        show();
-        result = 1;
-        return true;
-    });
+    fake::Find(other.window)->onMessage =
+        On(kWmAppCommand, [this, show](std::uintptr_t w, std::intptr_t l, std::intptr_t& result) {
+            other.received.emplace_back(w, l);
+            int size = static_cast<int>(other.titles.size());
+            switch (static_cast<unsigned>(l) >> 16) {
+            case kAppCommandMediaNextTrack: Step(other.playing, size, 1, false); break;
+            case kAppCommandMediaPreviousTrack: Step(other.playing, size, -1, false); break;
+            case kAppCommandMediaStop: other.stopped = true; break;
+            default: other.stopped = false; break;
+            }
+            show();
+            result = 1;
+            return true;
+        });
 }
 
 int ScriptedWorld::OpenPropertiesDialogs() const {

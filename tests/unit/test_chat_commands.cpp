@@ -427,8 +427,11 @@ TEST_F(ChatCommandsTest, OtherPlayerWaitsForTheNewTitleBeforeReadingIt) {
     fake::ClearCalls();
     Chat("!next");
     std::vector<std::string> trace = world.Trace(ScriptedWorld::kLeaveOutConsole);
-    auto at = [&](const std::string& line) { return std::find(trace.begin(), trace.end(), line) - trace.begin(); };
-    const std::string send = "SendMessage other WM_APPCOMMAND " + std::to_string(main) + " " + std::to_string(11 << 16);
+    auto at = [&](const std::string& line) {
+        return std::find(trace.begin(), trace.end(), line) - trace.begin();
+    };
+    const std::string send =
+        "SendMessage other WM_APPCOMMAND " + std::to_string(main) + " " + std::to_string(11 << 16);
     ASSERT_LT(at(send), static_cast<long>(trace.size()));
     EXPECT_EQ(trace[static_cast<std::size_t>(at(send)) + 1], "Sleep 1000");
     EXPECT_EQ(trace[static_cast<std::size_t>(at(send)) + 2], "GetWindowText other 65536");
@@ -466,10 +469,12 @@ TEST_F(ChatCommandsTest, EachKnownPlayerGivesTheSongFromItsTitle) {
         world.other.titles = {row.playing};
         world.other.stoppedTitle = row.idle;
         world.OpenOther();
-        EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{std::string("say \"Now Playing:^7 ") + row.song + "\""})
+        EXPECT_EQ(ChatLines({"!current"}),
+                  std::vector<std::string>{std::string("say \"Now Playing:^7 ") + row.song + "\""})
             << row.className << " " << row.playing;
         Chat("!stop");
-        EXPECT_EQ(ChatLines({"!next", "!current"}), std::vector<std::string>{"say \"^1No song title found^7\""})
+        EXPECT_EQ(ChatLines({"!next", "!current"}),
+                  std::vector<std::string>{"say \"^1No song title found^7\""})
             << row.className << " " << row.idle;
         EXPECT_EQ(world.other.received, Sent(main, {13, 11})) << row.className << " is driven while idle too";
     }
@@ -519,7 +524,8 @@ TEST_F(ChatCommandsTest, OtherPlayerFacesOddWindowsAndTitles) {
     WindowHandle mpv = fake::AddWindow("mpv", "Other Song - mpv");
     world.OpenOther();
     for (int time = 0; time < 2; ++time)
-        EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{"say \"Now Playing:^7 Alpha Band - First Light\""});
+        EXPECT_EQ(ChatLines({"!current"}),
+                  std::vector<std::string>{"say \"Now Playing:^7 Alpha Band - First Light\""});
     Chat("!next");
     EXPECT_EQ(world.other.received, Sent(main, {11}));
     EXPECT_TRUE(fake::TextsSentTo(mpv, kWmAppCommand).empty());
@@ -528,7 +534,8 @@ TEST_F(ChatCommandsTest, OtherPlayerFacesOddWindowsAndTitles) {
     world.other.titles = {"x\"; quit; say \"y\x01\x1f\x7f\xe9 - VLC media player",
                           std::string(60000, 'z') + " - VLC media player"};
     world.other.playing = 0;
-    EXPECT_EQ(ChatLines({"!prev"}), std::vector<std::string>{"say \"Now Playing:^7 x'; quit; say 'y   \xe9\""});
+    EXPECT_EQ(ChatLines({"!prev"}),
+              std::vector<std::string>{"say \"Now Playing:^7 x'; quit; say 'y   \xe9\""});
     EXPECT_EQ(world.console.mostCommands, 1);
     std::vector<std::string> huge = ChatLines({"!next"});
     ASSERT_EQ(huge.size(), 1u);

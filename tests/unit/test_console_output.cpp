@@ -170,7 +170,9 @@ TEST_F(ConsoleOutputTest, PlayerModeMarksFirstAndAnnouncesWithThePrefixOfTheMome
         SetPlayerMode(row.mode);
         EXPECT_EQ(typed, std::vector<std::string>{row.expected});
         EXPECT_EQ(Tracker.PlayerMode, row.mode);
-        EXPECT_EQ(Radio(), static_cast<unsigned>(row.mode == 0 ? IDM_WINAMP : row.mode == 3 ? IDM_OTHER_PLAYER : IDM_WMP));
+        EXPECT_EQ(Radio(), static_cast<unsigned>(row.mode == 0   ? IDM_WINAMP
+                                                 : row.mode == 3 ? IDM_OTHER_PLAYER
+                                                                 : IDM_WMP));
         EXPECT_EQ(TypeAndMarkOrder(), (std::vector<std::string>{"mark", "type"}));
     }
     typed.clear();
