@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "history/journal.h"
 #include "monitor/monitor.h"
@@ -28,11 +29,41 @@ std::int32_t CalendarSeconds() {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
 }
 
+// The visit's start and whether its row is still owed change together: Exit on the main thread may
+// take the row while the monitor thread ends the visit or begins the next.
+std::mutex visitLock;
+bool visitOpen = false;
+
+void BeginVisit() {
+    std::lock_guard<std::mutex> guard(visitLock);
+    Monitor.VisitStart = CalendarSeconds();
+    visitOpen = true;
+}
+
+// True for the one caller that takes the visit's row, with the visit's seconds so far.
+bool ClaimVisitRow(std::int32_t* seconds) {
+    std::lock_guard<std::mutex> guard(visitLock);
+    if (!visitOpen)
+        return false;
+    visitOpen = false;
+    *seconds = WrapSub(CalendarSeconds(), Monitor.VisitStart);
+    return true;
+}
+
+// A clock set back during the visit gives 0 rather than a row the journal's reader would refuse.
+void JournalVisit(std::int32_t seconds, const char* name) {
+    JournalAppend(kJournalVisit, seconds < 0 ? 0 : seconds, name);
+}
+
 } // namespace
 
 void ResetMonitorValues() {
     Monitor.LastSeenIndex = -1;
-    Monitor.VisitStart = 0;
+    {
+        std::lock_guard<std::mutex> guard(visitLock);
+        Monitor.VisitStart = 0;
+        visitOpen = false;
+    }
     Monitor.GreetPending = false;
     std::memset(Monitor.JoinerName, 0, sizeof Monitor.JoinerName);
     Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
@@ -66,8 +97,8 @@ bool MonitorSearchStep() {
 }
 
 void MonitorAttach() {
-    Tracker.ConsoleInput = DeskGetWindow(Tracker.ConsoleWindow, kGwChild);
-    WindowHandle child = Tracker.ConsoleInput;
+    WindowHandle child = DeskGetWindow(Tracker.ConsoleWindow, kGwChild);
+    Tracker.ConsoleInput = child;
     for (int step = 0; step < 4; ++step)
         child = DeskGetWindow(child, kGwHwndNext);
     Tracker.LogControl = child;
@@ -78,7 +109,7 @@ void MonitorAttach() {
     Monitor.LastSeenIndex = CheckTerminated(text, size) - 1;
     std::free(text);
     DeskSleep(1000);
-    Monitor.VisitStart = CalendarSeconds();
+    BeginVisit();
     Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
 }
 
@@ -147,7 +178,9 @@ void MonitorPoll() {
 
 void MonitorDetach() {
     std::int32_t seconds = WrapSub(CalendarSeconds(), Monitor.VisitStart);
-    JournalAppend(kJournalVisit, seconds, Tracker.PlayerName);
+    std::int32_t sinceStart = 0;
+    if (ClaimVisitRow(&sinceStart))
+        JournalVisit(sinceStart, Tracker.PlayerName);
     Tracker.TotalSeconds = WrapAdd(Tracker.TotalSeconds, seconds);
     SaveStats();
     Tracker.ConsoleWindow = 0;
@@ -167,11 +200,21 @@ std::uint32_t MonitorThread(void*) {
 }
 
 void JournalVisitSoFar() {
-    if (!Tracker.ConsoleWindow)
+    std::int32_t seconds = 0;
+    if (!ClaimVisitRow(&seconds))
         return;
     char name[kPlayerNameSize];
     CopyPlayerName(name);
-    JournalAppend(kJournalVisit, WrapSub(CalendarSeconds(), Monitor.VisitStart), name);
+    JournalVisit(seconds, name);
+}
+
+bool VisitSoFar(std::int32_t* seconds) {
+    std::lock_guard<std::mutex> guard(visitLock);
+    if (!visitOpen)
+        return false;
+    std::int32_t since = WrapSub(CalendarSeconds(), Monitor.VisitStart);
+    *seconds = since < 0 ? 0 : since;
+    return true;
 }
 
 void HandleConsoleLine(char* line) {

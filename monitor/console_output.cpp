@@ -62,8 +62,9 @@ std::intptr_t SendToConsole(const char* text) {
     // Both threads type into the one input line: each enters its own text before the other sets one.
     static std::mutex typing;
     std::lock_guard<std::mutex> guard(typing);
-    DeskSendMessage(Tracker.ConsoleInput, kWmSetText, 0, reinterpret_cast<std::intptr_t>(line.c_str()));
-    return DeskSendMessage(Tracker.ConsoleInput, kWmChar, 13, 0);
+    WindowHandle input = Tracker.ConsoleInput;
+    DeskSendMessage(input, kWmSetText, 0, reinterpret_cast<std::intptr_t>(line.c_str()));
+    return DeskSendMessage(input, kWmChar, 13, 0);
 }
 
 void TogglePower() {

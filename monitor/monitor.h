@@ -40,9 +40,14 @@ void MonitorAttach();     // controls found, first read remembered, one second, 
 void MonitorPoll();       // one read, its new lines handled, one second
 void MonitorDetach();     // the visit journalled, its seconds added and saved, handle and name cleared
 
-// On the main thread, as the program ends while a console is attached: the visit so far goes into
-// the journal (the stored total takes no seconds for it).
+// A visit begins once the console's first read is done and ends with its journal row, which is
+// written once: by the console's end, or by the program's end, whichever comes first.
+// On the main thread, as the program ends during a visit: the visit so far goes into the journal
+// (the stored total takes no seconds for it).
 void JournalVisitSoFar();
+// True during a visit that has begun and is not journalled yet, with the seconds since it began
+// (never negative). Safe on any thread.
+bool VisitSoFar(std::int32_t* seconds);
 
 // The whole log text in a new zeroed heap buffer the caller frees, and in `size` the bytes it
 // holds with its terminator; null (and size 0) without text.

@@ -2,9 +2,9 @@
 //
 // Every field that both threads touch is atomic: the switches (menu on the main thread, chat commands
 // on the monitor thread), the counters and playing time (saved from either thread), and the console
-// window (the main thread asks whether a visit is going on). The templates are text that the dialog
-// writes while the monitor may fill one: they are copied under one small lock. The rest belongs to
-// the monitor thread alone.
+// window and its input line (a menu switch types its announcement from the main thread). The templates are
+// text that the dialog writes while the monitor may fill one: they are copied under one small lock. The rest
+// belongs to the monitor thread alone.
 #pragma once
 
 #include <atomic>
@@ -43,7 +43,7 @@ struct TrackerState {
     char PlayerName[kPlayerNameSize];
     WindowHandle MainWindow; // set before the monitor thread starts
     std::atomic<WindowHandle> ConsoleWindow;
-    WindowHandle ConsoleInput;
+    std::atomic<WindowHandle> ConsoleInput; // a menu switch types into it from the main thread
     WindowHandle LogControl;
 };
 

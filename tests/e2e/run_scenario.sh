@@ -14,7 +14,9 @@
 #   E2E_TIMEOUT_S   hard limit on the driver process (default watchdog + 30)
 #   E2E_EXPECT_FAIL extended regex: the scenario must FAIL and print a line matching it
 #   QX_WINE_I386_CACHE  where scripts/setup.sh unpacked Wine's i386 DLLs (see wine_i386.sh)
-# exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running).
+#   E2E_NEEDS_32BIT the scenario runs 32-bit programs: on a kernel that runs no 32-bit code it is
+#                   skipped, saying why
+# exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running), 77 skipped.
 #
 # Every run can start 32-bit programs: WINEDLLPATH holds the i386 DLLs of the same Wine, so that
 # wine64 runs them in its wow64 mode. A prefix that shows windows gets Wine's own fonts and draws
@@ -54,6 +56,10 @@ if [ -z "$wineserver" ] || [ ! -x "$wineserver" ]; then die "wineserver not foun
 # shellcheck source=wine_i386.sh
 . "$(dirname "$(realpath -- "$0")")/wine_i386.sh"
 qx_wine_i386_env || die "no i386 Wine DLLs: run scripts/setup.sh"
+if [ -n "${E2E_NEEDS_32BIT:-}" ] && ! qx_kernel_runs_32bit_code "$(dirname "$root")"; then
+    echo "$me: SKIPPED: this machine's kernel runs no 32-bit code (int 0x80 faults), so Wine cannot start a 32-bit program"
+    exit 77
+fi
 
 graphics=${E2E_GRAPHICS:-null}
 case $graphics in

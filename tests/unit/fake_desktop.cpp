@@ -18,6 +18,7 @@ struct World {
     bool self64 = sizeof(void*) == 8;
     std::uint64_t tick = 0;
     bool clockBroken = false;
+    std::int64_t calendarShift = 0;
     std::string zoneName = "UTC";
     std::vector<Call> calls;
     std::function<void(const Call&)> hook;
@@ -170,6 +171,11 @@ void Advance(std::uint64_t milliseconds) {
 void SetClockBroken(bool broken) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     world.clockBroken = broken;
+}
+
+void ShiftCalendar(std::int64_t seconds) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    world.calendarShift += seconds;
 }
 
 void SetZoneName(const std::string& name) {
@@ -558,7 +564,7 @@ std::int64_t DeskTime() {
     Record("Time");
     if (world.clockBroken)
         return -1;
-    return kCalendarStart + static_cast<std::int64_t>(world.tick / 1000);
+    return kCalendarStart + world.calendarShift + static_cast<std::int64_t>(world.tick / 1000);
 }
 
 bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size_t zoneSize) {

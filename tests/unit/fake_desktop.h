@@ -85,6 +85,8 @@ std::uint64_t Now();
 void Advance(std::uint64_t milliseconds);
 // Makes DeskTime report failure (-1).
 void SetClockBroken(bool broken);
+// Sets the calendar clock forward or back, as the user or a time server does; the tick runs on.
+void ShiftCalendar(std::int64_t seconds);
 void SetZoneName(const std::string& name);
 
 const std::vector<Call>& Calls();

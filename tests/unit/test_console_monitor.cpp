@@ -344,21 +344,73 @@ TEST_F(ConsoleMonitorTest, TheJournalGetsEveryOwnEventAndEveryVisit) {
                              "Rex returned the BLUE flag!", "Rex killed RED's flag carrier"})
         Print(line);
     MonitorPoll();
-    JournalVisitSoFar();
     while (fake::Now() < 125 * 1000)
         MonitorPoll();
     CloseConsole();
     MonitorDetach();
-    JournalVisitSoFar(); // no console: nothing to add
     std::vector<std::string> rows = JournalRows();
-    ASSERT_EQ(rows.size(), 6u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], "event,count,player") << "the header";
     EXPECT_EQ(rows[1], "cap,5,Rex");
     EXPECT_EQ(rows[2], "return,1,Rex");
     EXPECT_EQ(rows[3], "fcfrag,1,Rex");
-    EXPECT_EQ(rows[4], "visit,1,Rex") << "the visit so far, as at exit";
-    EXPECT_EQ(rows[5], "visit,123,Rex") << "the whole visit when the console closed";
-    EXPECT_EQ(Tracker.TotalSeconds, 123) << "only the closed visit reaches the stored total";
+    EXPECT_EQ(rows[4], "visit,123,Rex") << "the whole visit when the console closed";
+    EXPECT_EQ(Tracker.TotalSeconds, 123);
+}
+
+// Exit (or the end of the Windows session) may come at any moment of a visit, also before it began
+// and after it was journalled: each visit that began gets one row, of its own length.
+TEST_F(ConsoleMonitorTest, EachVisitIsJournalledOnceWhateverEndsItFirst) {
+    enum Step { kFind, kAttach, kPoll, kExit, kClose, kDetach, kClockBack, kSecondConsole };
+    struct Row {
+        const char* what;
+        std::vector<Step> steps;
+        std::vector<std::string> visits;
+        std::int32_t total;
+    } rows[] = {
+        {"exit between finding the console and the visit's start", {kFind, kExit, kAttach}, {}, 0},
+        {"exit during the visit, then the console ends",
+         {kFind, kAttach, kPoll, kExit, kPoll, kClose, kDetach},
+         {"visit,1,Rex"},
+         2},
+        {"the console ends, then exit", {kFind, kAttach, kPoll, kClose, kDetach, kExit}, {"visit,1,Rex"}, 1},
+        {"exit in the gap before a second visit",
+         {kFind, kAttach, kPoll, kClose, kDetach, kSecondConsole, kFind, kExit, kAttach},
+         {"visit,1,Rex"},
+         1},
+        {"the clock set back an hour during the visit",
+         {kFind, kAttach, kPoll, kClockBack, kClose, kDetach},
+         {"visit,0,Rex"},
+         1 - 3600},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        OpenConsole();
+        for (Step step : row.steps) {
+            switch (step) {
+            case kFind:
+                while (!MonitorSearchStep()) {
+                }
+                break;
+            case kAttach: MonitorAttach(); break;
+            case kPoll: MonitorPoll(); break;
+            case kExit:
+                JournalVisitSoFar();
+                SaveStats();
+                break;
+            case kClose: CloseConsole(); break;
+            case kDetach: MonitorDetach(); break;
+            case kClockBack: fake::ShiftCalendar(-3600); break;
+            case kSecondConsole: OpenConsole(); break;
+            }
+        }
+        std::vector<std::string> visits;
+        for (const std::string& r : JournalRows())
+            if (r.rfind("visit,", 0) == 0)
+                visits.push_back(r);
+        EXPECT_EQ(visits, row.visits) << row.what;
+        EXPECT_EQ(Tracker.TotalSeconds, row.total) << row.what << ": the stored total keeps its arithmetic";
+    }
 }
 
 } // namespace

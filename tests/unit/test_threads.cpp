@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -128,6 +130,48 @@ TEST_F(SwitchThreadsTest, MenuAndChatCommandsSwitchAtOnce) {
     for (SharedInt* flag : {&Tracker.Power, &Tracker.Silent, &Tracker.Echo})
         EXPECT_TRUE(flag->load() == 0 || flag->load() == 1);
     EXPECT_TRUE(Tracker.PlayerMode == 0 || Tracker.PlayerMode == 1);
+}
+
+// Consoles come and go on the monitor thread while the main thread switches from the menu and ends
+// the program (File/Exit, the end of the Windows session) at any moment: every visit that began
+// gets exactly one journal row, no longer than the visit.
+TEST_F(SwitchThreadsTest, VisitsComeAndGoWhileTheMenuSwitchesAndTheProgramEnds) {
+    constexpr int kVisits = 12;
+    std::atomic<bool> done{false};
+    std::thread monitor([&] {
+        for (int visit = 0; visit < kVisits; ++visit) {
+            world.OpenConsole();
+            while (!MonitorSearchStep()) {
+            }
+            MonitorAttach();
+            for (int poll = 0; poll < visit % 3; ++poll)
+                MonitorPoll();
+            world.CloseConsole();
+            MonitorDetach();
+        }
+        done = true;
+    });
+    for (int i = 0; !done; ++i) {
+        switch (i % 4) {
+        case 0: ToggleEcho(); break;
+        case 1: SetPlayerMode(i % 8 == 1 ? 0 : 1); break;
+        default:
+            JournalVisitSoFar();
+            SaveStats();
+            break;
+        }
+    }
+    monitor.join();
+
+    int visits = 0;
+    std::string journal = fake::Files()["qxjournal.csv"];
+    for (std::size_t at = journal.find(",visit,"); at != std::string::npos;
+         at = journal.find(",visit,", at + 1)) {
+        ++visits;
+        long seconds = std::strtol(journal.c_str() + at + 7, nullptr, 10);
+        EXPECT_TRUE(seconds >= 0 && seconds <= 3) << journal.substr(at, 30);
+    }
+    EXPECT_EQ(visits, kVisits);
 }
 
 } // namespace
