@@ -190,6 +190,11 @@ bool EchoShown(const ScreenMark& mark, const std::string& echo) {
     return false;
 }
 
+bool ClientAlive() {
+    std::lock_guard<std::mutex> guard(processLock);
+    return DeskProcessRunning(client.process);
+}
+
 // One line typed as a person would: one write of key-downs, one per character with the key
 // that types it (0 when no key does), then Enter; then the queue is let empty before anything
 // else, and the echo looked for. True when the echo came.
@@ -209,7 +214,7 @@ bool TypeLine(const std::string& line) {
         return false;
     std::uint64_t start = DeskTickMs();
     while (DeskConsoleQueued() != 0) {
-        if (DeskTickMs() - start >= kQueueWaitMs)
+        if (DeskTickMs() - start >= kQueueWaitMs || !ClientAlive())
             return false;
         DeskSleep(kTypingPauseMs);
     }
@@ -250,11 +255,6 @@ void ReadScreen(std::vector<std::string>& lines) {
 
 void ClientAttach() {
     BeginVisitSince(client.startSeconds);
-}
-
-bool ClientAlive() {
-    std::lock_guard<std::mutex> guard(processLock);
-    return DeskProcessRunning(client.process);
 }
 
 void ClientReadLines(void (*handle)(char* line)) {

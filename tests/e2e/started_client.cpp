@@ -107,3 +107,66 @@ SCENARIO(started_client_that_reads_nothing) {
     CHECK_EQ(std::vector<std::string>{}, Typed());
     CheckTheEndSaves(companion);
 }
+
+namespace {
+
+// All the text a dialog's children show, one line each.
+std::string DialogText(HWND dialog) {
+    std::string text;
+    for (HWND child : e2e::children(dialog))
+        text += e2e::get_text(child) + "\n";
+    return text;
+}
+
+} // namespace
+
+// Nothing chosen: Start game opens Choose game; the choice is stored and started. A chosen file that
+// is no program: a message box with Windows' reason, and nothing else changes.
+SCENARIO(start_game_chooses_first_and_refuses_what_is_no_program) {
+    ScopedDocuments documents(e2e::in_workdir("docs"));
+    e2e::write_file("match.txt", "2000 @close\n");
+    e2e::write_file("quorvex.ini", "[Game]\r\nArguments=--reads-console --transcript " +
+                                       Quoted(e2e::in_workdir("transcript.txt")) +
+                                       " --log-delay 500 --script " + Quoted(e2e::in_workdir("match.txt")) +
+                                       "\r\n");
+    Companion companion = StartCompanion();
+    e2e::post_command(companion.window, kStartGame);
+    HWND choose = e2e::wait_window("#32770", "Choose game", 15000, companion.process.pid);
+    // The file name box: edt1, or the edit inside combo box cmb13 (a ComboBoxEx32 holding a ComboBox);
+    // the dialog makes them after it appears.
+    HWND name = nullptr;
+    e2e::wait_until(
+        [&] {
+            name = GetDlgItem(choose, 0x480);
+            HWND combo = GetDlgItem(choose, 0x47C);
+            HWND inner = combo ? FindWindowExA(combo, nullptr, "ComboBox", nullptr) : nullptr;
+            if (!name && combo)
+                name = FindWindowExA(inner ? inner : combo, nullptr, "Edit", nullptr);
+            return name != nullptr;
+        },
+        10000, "the file name box of Choose game");
+    REQUIRE_TRUE(name != nullptr);
+    e2e::set_text(name, e2e::program_path("qxclient"));
+    e2e::post_command(choose, IDOK);
+    e2e::wait_no_window("#32770", "Choose game", 15000, companion.process.pid);
+    WaitLabel(companion, 40005, "Current Playername:\nRex", 30000);
+    std::string ini = e2e::read_file("quorvex.ini").value_or("");
+    CHECK_CONTAINS(ini, "Exe=" + e2e::program_path("qxclient"));
+    CHECK_CONTAINS(ini, "Arguments=--reads-console --transcript ");
+    e2e::wait_file_line("transcript.txt", "exit 0", 30000);
+    e2e::wait_until(
+        [] { return e2e::read_file("qxjournal.csv").value_or("").find(",visit,") != std::string::npos; },
+        15000, "the visit to end with the client");
+
+    e2e::write_file("not a program.exe", "this is text\r\n");
+    e2e::write_file("quorvex.ini", "[Game]\r\nExe=" + e2e::in_workdir("not a program.exe") + "\r\n");
+    std::string before = e2e::read_file("quorvex.ini").value_or("");
+    e2e::post_command(companion.window, kStartGame);
+    HWND box = e2e::wait_window("#32770", "Quorvex v0.4b", 15000, companion.process.pid);
+    CHECK_CONTAINS(DialogText(box), "Quorvex cannot start " + e2e::in_workdir("not a program.exe") + ":");
+    e2e::post_command(box, IDOK);
+    e2e::wait_no_window("#32770", "Quorvex v0.4b", 10000, companion.process.pid);
+    CHECK_EQ(before, e2e::read_file("quorvex.ini").value_or(""));
+    CHECK_EQ(std::string("Quorvex v0.4b"), Label(companion, kStatusBar));
+    CHECK_EQ(0ul, Exit(companion));
+}
