@@ -57,7 +57,7 @@ std::atomic<int> family{kFamilyUnknown};
 std::atomic<bool> statusShown{false};
 StartedClient client;
 Source source = Source::Waiting;
-ClientLog log;
+ClientLog clientLog;
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -120,12 +120,12 @@ std::vector<LogStamp> LogsNow(const LogPlace& place) {
 bool FreshLog(std::string* path) {
     const LogStamp* newest = nullptr;
     std::vector<LogStamp> now = LogsNow(client.place);
-    for (const LogStamp& log : now) {
+    for (const LogStamp& stamp : now) {
         bool old = std::any_of(client.before.begin(), client.before.end(), [&](const LogStamp& was) {
-            return was.path == log.path && was.size == log.size && was.modified == log.modified;
+            return was.path == stamp.path && was.size == stamp.size && was.modified == stamp.modified;
         });
-        if (!old && (!newest || log.modified > newest->modified))
-            newest = &log;
+        if (!old && (!newest || stamp.modified > newest->modified))
+            newest = &stamp;
     }
     if (newest)
         *path = newest->path;
@@ -265,8 +265,8 @@ void ClientReadLines(void (*handle)(char* line)) {
             if (source == Source::Lost)
                 ShowStatus(kProgramTitle);
             source = Source::Log;
-            log = ClientLog();
-            log.path = path;
+            clientLog = ClientLog();
+            clientLog.path = path;
         } else if (source == Source::Waiting && DeskTickMs() - client.startTick >= kLogWaitMs) {
             if (family == kFamilyUnknown)
                 Detect();
@@ -276,7 +276,7 @@ void ClientReadLines(void (*handle)(char* line)) {
         }
     }
     if (source == Source::Log)
-        ReadClientLog(log, lines);
+        ReadClientLog(clientLog, lines);
     else if (source == Source::Screen)
         ReadScreen(lines);
     if (!lines.empty() && family == kFamilyUnknown)
@@ -392,7 +392,7 @@ bool TakeStartedClient() {
     }
     handover = StartedClient();
     source = Source::Waiting;
-    log = ClientLog();
+    clientLog = ClientLog();
     screenMark = ScreenMark();
     family = kFamilyUnknown;
     following = true;
@@ -411,6 +411,6 @@ void ResetStartedClient() {
     family = kFamilyUnknown;
     statusShown = false;
     source = Source::Waiting;
-    log = ClientLog();
+    clientLog = ClientLog();
     screenMark = ScreenMark();
 }
