@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kFieldCount = 4;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 struct Field {
     const char* data;
@@ -118,7 +119,10 @@ bool ParseTime(const Field& f, std::int64_t* utc, std::int64_t* local) {
         if ((s[19] != '+' && s[19] != '-') || !Digits(s + 20, 2, &offHour) || s[22] != ':' ||
             !Digits(s + 23, 2, &offMinute) || offHour > 23 || offMinute > 59)
             return false;
-        offset = (offHour * 3600 + offMinute * 60) * (s[19] == '-' ? -1 : 1);
+        // Signed before the sign is applied: the fields are unsigned.
+        offset = std::int64_t{offHour} * 3600 + std::int64_t{offMinute} * 60;
+        if (s[19] == '-')
+            offset = -offset;
     }
     *local = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
     *utc = *local - offset;
@@ -158,12 +162,13 @@ bool ParseCount(const Field& f, std::int32_t* count) {
     return true;
 }
 
+// The header as the writer makes it, or with its names in quotes, as a spreadsheet saves it back.
 bool IsHeader(const Field* fields, int count) {
     const char* names[kFieldCount] = {"time", "event", "count", "player"};
     if (count != kFieldCount)
         return false;
     for (int i = 0; i < kFieldCount; ++i) {
-        if (fields[i].quoted || fields[i].size != std::strlen(names[i]) ||
+        if (fields[i].escapes || fields[i].size != std::strlen(names[i]) ||
             std::memcmp(fields[i].data, names[i], fields[i].size) != 0)
             return false;
     }
@@ -189,10 +194,15 @@ JournalScan ScanJournalRecord(const char* text, std::size_t size, std::size_t* p
         *pos += mendLength;
         return kScanBlank;
     }
+    // A spreadsheet that saves the journal back in UTF-8 puts a byte-order mark before it.
+    std::size_t start = *pos;
+    if (size - start >= sizeof kByteOrderMark - 1 &&
+        std::memcmp(text + start, kByteOrderMark, sizeof kByteOrderMark - 1) == 0)
+        start += sizeof kByteOrderMark - 1;
     Field fields[kFieldCount];
     int count = 0;
     std::size_t end = 0;
-    FieldsResult split = SplitFields(text, size, *pos, fields, &count, &end);
+    FieldsResult split = SplitFields(text, size, start, fields, &count, &end);
     if (split == kFieldsCut) {
         // Read on after its first line end, as after any broken row, so that a mend written after
         // it later changes nothing of what is read before it.

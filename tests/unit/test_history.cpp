@@ -64,6 +64,9 @@ TEST(JournalTime, IsLocalTimeWithItsOffset) {
         {1796673851, -5 * 3600, "2026-12-07T15:04:11-05:00"},
         {1796673851, 5 * 3600 + 45 * 60, "2026-12-08T01:49:11+05:45"},
         {1796673851, -9 * 3600 - 30 * 60, "2026-12-07T10:34:11-09:30"},
+        {1796673851, -23 * 3600 - 59 * 60, "2026-12-06T20:05:11-23:59"},
+        {1796673851, 23 * 3600 + 59 * 60, "2026-12-08T20:03:11+23:59"},
+        {1796673851, -60, "2026-12-07T20:03:11-00:01"},
         // An offset of seconds is taken in whole minutes and the local time follows it.
         {1796673851, 3600 + 37, "2026-12-07T21:04:11+01:00"},
         {-1, 0, "1969-12-31T23:59:59+00:00"},
@@ -76,6 +79,14 @@ TEST(JournalTime, IsLocalTimeWithItsOffset) {
         bool ok = FormatJournalTime(c.utc, c.offset, out, sizeof out);
         EXPECT_EQ(ok, c.text[0] != '\0') << c.utc << " " << c.offset;
         EXPECT_STREQ(out, c.text) << c.utc << " " << c.offset;
+        if (!ok)
+            continue;
+        // Read back, the text names the same instant, west of UTC as well as east.
+        std::string row = Row(out, "cap", 1);
+        std::size_t pos = 0;
+        JournalRow read;
+        ASSERT_EQ(ScanJournalRecord(row.data(), row.size(), &pos, &read), kScanRow) << c.text;
+        EXPECT_EQ(read.utc, c.utc) << c.text;
     }
     char small[kJournalTimeSize - 1];
     EXPECT_FALSE(FormatJournalTime(0, 0, small, sizeof small));
@@ -131,6 +142,12 @@ TEST(JournalReader, CountsWhatItCannotReadAndReadsTheRest) {
         {"header, blank lines, LF ends", header + "\r\n\n" + "2026-12-07T10:00:00Z,return,3,\"a\nb\"\n", 1,
          0},
         {"header again later", header + good + header + good, 2, 0},
+        // As a spreadsheet saves it back.
+        {"byte-order mark before the header", "\xEF\xBB\xBF" + header + good, 1, 0},
+        {"header names in quotes", "\"time\",\"event\",\"count\",\"player\"\r\n" + good, 1, 0},
+        {"both, LF ends", "\xEF\xBB\xBF\"time\",\"event\",\"count\",\"player\"\n" + good, 1, 0},
+        {"header cut short, mended", "time,eve" + std::string(kJournalMend) + good, 1, 1},
+        {"header cut short at the end", "time,eve", 0, 1},
         {"three fields", "2026-12-07T10:00:00+00:00,cap,1\r\n" + good, 1, 1},
         {"five fields", "2026-12-07T10:00:00+00:00,cap,1,a,b\r\n" + good, 1, 1},
         {"month 13", "2026-13-07T10:00:00+00:00,cap,1,Me\r\n" + good, 1, 1},
@@ -157,6 +174,10 @@ TEST(JournalReader, CountsWhatItCannotReadAndReadsTheRest) {
          1},
         {"far in the future", "2026-12-08T12:00:01+00:00,cap,1,Me\r\n" + good, 1, 1},
         {"just within a day ahead", "2026-12-08T12:00:00+00:00,cap,1,Me\r\n" + good, 2, 0},
+        {"far ahead, west of UTC", "2026-12-08T07:00:01-05:00,cap,1,Me\r\n" + good, 1, 1},
+        {"just within, west of UTC", "2026-12-08T07:00:00-05:00,cap,1,Me\r\n" + good, 2, 0},
+        {"far ahead at -23:59", "2026-12-07T12:01:01-23:59,cap,1,Me\r\n" + good, 1, 1},
+        {"just within at +23:59", "2026-12-09T11:59:00+23:59,cap,1,Me\r\n" + good, 2, 0},
     };
     for (const Case& c : cases) {
         History h = Build(c.text);
@@ -357,6 +378,21 @@ TEST_F(HistoryTest, ARowCutShortAtAnyByteCostsOnlyItself) {
         LoadHistory(&after);
         EXPECT_EQ(after.rows, h.rows + 1) << k;
         EXPECT_EQ(after.unreadable, h.unreadable) << k;
+    }
+}
+
+TEST_F(HistoryTest, AHeaderCutShortIsCompletedByTheNextRow) {
+    const std::string header = std::string(kJournalHeader) + "\r\n";
+    for (std::size_t k = 0; k <= header.size(); ++k) {
+        fake::Reset();
+        ResetJournalWriter();
+        fake::FailNextAppendAfter(static_cast<long>(k));
+        EXPECT_FALSE(JournalAppend(kJournalCap, 1, "Me"));
+        // Half the cases as a crash: the next process knows nothing of the cut.
+        if (k % 2)
+            ResetJournalWriter();
+        ASSERT_TRUE(JournalAppend(kJournalCap, 2, "Me"));
+        EXPECT_EQ(Journal(), header + Row("2023-11-14T22:13:20+00:00", "cap", 2)) << k;
     }
 }
 
