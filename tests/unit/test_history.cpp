@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -251,6 +252,42 @@ TEST(JournalReader, KeepsTheLastThirtyDaysWithRowsAndToday) {
     EXPECT_EQ(Label(Build("", kNow - 13 * 3600, 2 * 3600).today.day), "Dec 7");
 }
 
+// The visit going on counts where its row will once written: the figures then do not jump.
+TEST(JournalReader, AVisitGoingOnCountsAsItsRowWill) {
+    std::string month;
+    for (int d = 35; d >= 1; --d) {
+        char time[kJournalTimeSize];
+        FormatJournalTime(kNow - d * 86400, 0, time, sizeof time);
+        month += Row(time, "cap", 1);
+    }
+    const std::string today = Row("2026-12-07T10:00:00+00:00", "cap", 1);
+    struct Case {
+        const char* what;
+        std::string text;
+        std::int32_t seconds;
+        std::int32_t offset;
+    } cases[] = {
+        {"today has rows", today, 600, 0},
+        {"the first row of today", Row("2026-12-05T10:00:00+00:00", "cap", 1), 600, 0},
+        {"no rows at all", "", 1, 0},
+        {"just begun", today, 0, 0},
+        {"begun yesterday", today, 13 * 3600, 0},
+        {"west of UTC, begun yesterday there", today, 8 * 3600, -5 * 3600},
+        {"thirty days shown already", month, 600, 0},
+        {"thirty days shown, begun before all of them", month, 40 * 86400, 0},
+    };
+    for (const Case& c : cases) {
+        History going = Build(c.text, kNow, c.offset);
+        AddVisitSoFar(c.seconds, kNow, c.offset, &going);
+        char time[kJournalTimeSize];
+        FormatJournalTime(kNow, c.offset, time, sizeof time);
+        History written = Build(c.text + Row(time, "visit", c.seconds), kNow, c.offset);
+        EXPECT_EQ(Days(going), Days(written)) << c.what;
+        EXPECT_EQ(going.today.day, written.today.day) << c.what;
+        EXPECT_EQ(going.today.seconds, written.today.seconds) << c.what;
+    }
+}
+
 TEST(HistoryFigures, RatesAxesLabelsAndTexts) {
     struct RateCase {
         std::int64_t count, seconds;
@@ -411,6 +448,80 @@ TEST_F(HistoryTest, TheWriterNoticesAJournalChangedBehindItsBack) {
     LoadHistory(&h);
     EXPECT_EQ(h.rows, 1);
     EXPECT_EQ(h.unreadable, 1);
+}
+
+// A follower reads what was appended, and everything only when it must; at each step it shows what
+// a whole read of the file shows.
+TEST_F(HistoryTest, TheFollowerReadsWhatWasAppendedAndAllOnlyWhenItMust) {
+    std::string base = std::string(kJournalHeader) + "\r\n";
+    for (int i = 0; i < 2000; ++i)
+        base += Row("2026-12-0" + std::to_string(1 + i % 6) + "T10:00:00+00:00", i % 2 ? "cap" : "visit", 60);
+    const std::string row = Row("2026-12-07T10:00:00-05:00", "fcfrag", 1);
+    const std::string ahead = Row("2026-12-09T10:00:00+00:00", "return", 1);
+    struct Step {
+        std::function<void(std::string&)> change;
+        std::int64_t later; // seconds the clock has moved on since the start
+        bool whole;         // read whole again
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"rows appended",
+         {{[&](std::string& j) { j += row; }, 0, false},
+          {[&](std::string& j) { j += row + row; }, 0, false},
+          {[](std::string&) {}, 60, false}}},
+        {"a row written in pieces",
+         {{[&](std::string& j) { j += row.substr(0, 30); }, 0, false},
+          {[&](std::string& j) { j += row.substr(30, 5); }, 0, false},
+          {[&](std::string& j) { j += row.substr(35) + row; }, 0, false}}},
+        {"a cut row, then a mend",
+         {{[&](std::string& j) { j += row.substr(0, 30); }, 0, false},
+          {[&](std::string& j) { j += kJournalMend + row; }, 0, false}}},
+        {"shorter", {{[&](std::string& j) { j.resize(j.size() - 10); }, 0, true}}},
+        {"emptied",
+         {{[&](std::string& j) { j.clear(); }, 0, true}, {[&](std::string& j) { j += row; }, 0, false}}},
+        {"removed", {{[&](std::string&) { fake::Files().erase(kJournalFileName); }, 0, true}}},
+        {"rewritten at its size", {{[&](std::string& j) { j[j.size() / 2 + 29] ^= 1; }, 0, true}}},
+        {"last row changed, then grown",
+         {{[&](std::string& j) { j[j.size() - 5] ^= 1, j += row; }, 0, true}}},
+        {"saved back with quotes, then grown",
+         {{[&](std::string& j) { j = "\"time\",\"event\",\"count\",\"player\"" + j.substr(23) + row; }, 0,
+           true}}},
+        {"a row too far ahead comes due",
+         {{[&](std::string& j) { j += ahead; }, 0, false},
+          {[](std::string&) {}, 3600, false},
+          {[](std::string&) {}, 86400, true}}},
+        {"the clock set back", {{[&](std::string& j) { j += row; }, -3 * 86400, true}}},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        Journal() = base;
+        JournalFollower follower;
+        FollowJournal(&follower, kNow);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            std::int64_t before = static_cast<std::int64_t>(Journal().size());
+            step.change(Journal());
+            std::int64_t reads = follower.fullReads;
+            std::int64_t bytes = follower.bytesRead;
+            std::int64_t now = kNow + step.later;
+            FollowJournal(&follower, now);
+            History followed;
+            FollowedHistory(follower, now, -5 * 3600, &followed);
+            std::string text = fake::Files().count(kJournalFileName) ? Journal() : "";
+            History whole = Build(text, now, -5 * 3600);
+            EXPECT_EQ(Days(followed), Days(whole)) << c.what << " " << i;
+            EXPECT_EQ(followed.today.caps, whole.today.caps) << c.what << " " << i;
+            EXPECT_EQ(followed.rows, whole.rows) << c.what << " " << i;
+            EXPECT_EQ(followed.unreadable, whole.unreadable) << c.what << " " << i;
+            EXPECT_EQ(follower.fullReads - reads, step.whole ? 1 : 0) << c.what << " " << i;
+            if (!step.whole) {
+                EXPECT_LE(follower.bytesRead - bytes, static_cast<std::int64_t>(text.size()) - before + 8192)
+                    << c.what << " " << i;
+            }
+        }
+    }
 }
 
 TEST_F(HistoryTest, LoadReadsOnlyTheJournalsEndWhenItIsHuge) {
