@@ -141,21 +141,25 @@ Picture SettledCapture(HWND window) {
     return last;
 }
 
-// The rows holding a chart's value axis at zero: black from the plot's left edge nearly to the right.
+char Series(COLORREF c) {
+    return c == kCaps ? 'c' : c == kFcFrags ? 'f' : c == kReturns ? 'r' : 0;
+}
+
+// The rows holding a chart's value axis at zero: black from the plot's left edge nearly to the right,
+// but where the lines of rates at or near zero lie over it.
 std::vector<int> AxisRows(const Picture& p) {
     std::vector<int> rows;
     for (int y = 0; y < p.height; ++y) {
         int black = 0;
-        for (int x = 0; x < p.width; ++x)
+        int lines = 0;
+        for (int x = 0; x < p.width; ++x) {
             black += p.at(x, y) == RGB(0, 0, 0);
-        if (black > p.width * 2 / 3)
+            lines += Series(p.at(x, y)) != 0;
+        }
+        if (black + lines > p.width * 2 / 3 && black > p.width / 8)
             rows.push_back(y);
     }
     return rows;
-}
-
-char Series(COLORREF c) {
-    return c == kCaps ? 'c' : c == kFcFrags ? 'f' : c == kReturns ? 'r' : 0;
 }
 
 // The series met along one row, left to right, each run once: "cfrcfr..." for grouped bars.
@@ -446,10 +450,14 @@ SCENARIO(window_follows_the_journal) {
     CHECK_EQ(0, AxisRows(empty).size());
     e2e::screenshot("history-empty");
 
+    // Rows of today only, also just after midnight: one day, with rates above zero.
     std::time_t now = std::time(nullptr);
-    std::string rows = std::string(kHeader) + "\r\n" + JournalTime(now - 900) + ",cap,1,Rex\r\n" +
-                       JournalTime(now - 600) + ",fcfrag,1,Rex\r\n" + JournalTime(now - 300) +
-                       ",return,1,Rex\r\n" + JournalTime(now - 60) + ",visit,1200,Rex\r\n";
+    std::time_t from = std::max(now - 900, NoonDaysAgo(0) - 12 * 3600);
+    std::time_t step = (now - from) / 3;
+    std::string rows = std::string(kHeader) + "\r\n" + JournalTime(from) + ",cap,1,Rex\r\n" +
+                       JournalTime(from + step) + ",fcfrag,1,Rex\r\n" + JournalTime(from + 2 * step) +
+                       ",return,1,Rex\r\n" + JournalTime(now) + ",visit," +
+                       std::to_string(std::max<long long>(1, now - from)) + ",Rex\r\n";
     // The window looks at the journal once a second: what is written shows within two.
     const DWORD kShowsWithinMs = 2000;
     DWORD start = GetTickCount();
@@ -515,18 +523,20 @@ SCENARIO(window_counts_the_visit_going_on) {
 SCENARIO(journal_west_of_utc_reads_on_its_own_days) {
     std::time_t now = std::time(nullptr);
     REQUIRE_EQ(std::string("-05:00"), JournalTime(now).substr(19));
-    // Yesterday at 21:30 there, which is today in UTC.
+    // Yesterday's evening from 21:30 there, which is today in UTC; then a row a day and more ahead.
     std::time_t evening = NoonDaysAgo(1) + 9 * 3600 + 1800;
     e2e::write_file(kJournal, std::string(kHeader) + "\r\n" + JournalTime(evening) + ",cap,1,Rex\r\n" +
-                                  JournalTime(evening + 60) + ",cap,2,Rex\r\n" +
-                                  JournalTime(now + 26 * 3600) + ",return,1,Rex\r\n");
+                                  JournalTime(evening + 60) + ",cap,2,Rex\r\n" + JournalTime(evening + 120) +
+                                  ",fcfrag,1,Rex\r\n" + JournalTime(evening + 180) + ",return,1,Rex\r\n" +
+                                  JournalTime(evening + 1800) + ",visit,1800,Rex\r\n" +
+                                  JournalTime(now + 26 * 3600) + ",return,2,Rex\r\n");
     Companion companion = StartCompanion();
     Console console = StartConsole();
     Enter(console);
     WaitLabel(companion, 40005, "Current Playername:\nRex");
     long long begin = static_cast<long long>(std::time(nullptr));
     Print(console, "Rex captured the BLUE flag!");
-    e2e::wait_until([] { return JournalRows().size() == 4; }, 15000, "the capture's row");
+    e2e::wait_until([] { return JournalRows().size() == 7; }, 15000, "the capture's row");
     JournalLine row = JournalRows().back();
     CHECK_EQ("cap", row.event);
     CHECK_EQ(std::string("-05:00"), row.time.substr(19));
@@ -541,11 +551,11 @@ SCENARIO(journal_west_of_utc_reads_on_its_own_days) {
         Picture picture = SettledCapture(history);
         std::vector<int> axes = AxisRows(picture);
         REQUIRE_EQ(2, axes.size());
-        // Yesterday's two caps, then today's one; no day ahead, and no returns.
+        // Yesterday's two caps, then today's one; no day ahead with its return.
         std::vector<int> caps = BarTops(picture, axes, kCaps);
         REQUIRE_EQ(2, caps.size());
         CHECK_TRUE(axes[0] - caps[0] > axes[0] - caps[1] + 10);
-        CHECK_EQ(0, BarTops(picture, axes, kReturns).size());
+        CHECK_EQ(1, BarTops(picture, axes, kReturns).size());
         // The row ahead is an unreadable one, told under the charts.
         CHECK_TRUE(DarkBelow(picture, axes[1] + 22) > 0);
         e2e::screenshot("history-west-of-utc");
