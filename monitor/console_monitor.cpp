@@ -25,6 +25,9 @@ const DefaultTemplate kDefaultTemplates[] = {
     {kSlotNowPlaying, "Now Playing:^7 %s"},
 };
 
+// Characters the latest read with text copied, plus one: a read without text is reported with it.
+std::int32_t lastClaimedSize = 0;
+
 std::int32_t CalendarSeconds() {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
 }
@@ -67,6 +70,7 @@ void ResetMonitorValues() {
     Monitor.GreetPending = false;
     std::memset(Monitor.JoinerName, 0, sizeof Monitor.JoinerName);
     Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
+    lastClaimedSize = 0;
 }
 
 void MonitorStart() {
@@ -114,7 +118,7 @@ void MonitorAttach() {
 }
 
 char* ReadConsoleLog(std::int32_t* size) {
-    *size = 0;
+    *size = lastClaimedSize;
     if (!DeskIsWindow(Tracker.MainWindow))
         return nullptr;
     std::intptr_t length = DeskSendMessage(Tracker.LogControl, kWmGetTextLength, 0, 0);
@@ -130,7 +134,7 @@ char* ReadConsoleLog(std::int32_t* size) {
     if (copied < 0 || copied > length)
         copied = copied < 0 ? 0 : length;
     buffer[copied] = '\0';
-    *size = static_cast<std::int32_t>(copied) + 1;
+    *size = lastClaimedSize = static_cast<std::int32_t>(copied) + 1;
     return buffer;
 }
 

@@ -28,9 +28,13 @@ void MarkCheck(unsigned id, std::int32_t flag) {
     DeskCheckMenuItem(Tracker.MainWindow, id, flag != 0);
 }
 
+// Winamp for 0, Other player for 3, and WMP for every other value, a damaged file's included.
 void MarkPlayerMode() {
-    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_WMP,
-                           Tracker.PlayerMode == 0 ? IDM_WINAMP : IDM_WMP);
+    std::int32_t mode = Tracker.PlayerMode;
+    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_OTHER_PLAYER,
+                           mode == 0   ? IDM_WINAMP
+                           : mode == 3 ? IDM_OTHER_PLAYER
+                                       : IDM_WMP);
 }
 
 } // namespace
@@ -90,7 +94,9 @@ void ToggleEcho() {
 void SetPlayerMode(std::int32_t mode) {
     Tracker.PlayerMode = mode;
     MarkPlayerMode();
-    Announce(mode == 0 ? "%s \"^1Winamp^7 mode initialized.\"" : "%s \"^1WMP^7 mode initialized.\"");
+    Announce(mode == 0   ? "%s \"^1Winamp^7 mode initialized.\""
+             : mode == 3 ? "%s \"^1Other player^7 mode initialized.\""
+                         : "%s \"^1WMP^7 mode initialized.\"");
 }
 
 void SyncSwitchIndicators() {

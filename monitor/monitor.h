@@ -50,7 +50,8 @@ void JournalVisitSoFar();
 bool VisitSoFar(std::int32_t* seconds);
 
 // The whole log text in a new zeroed heap buffer the caller frees, and in `size` the bytes it
-// holds with its terminator; null (and size 0) without text.
+// holds with its terminator. Null without text; `size` is then that of the latest read with text
+// (0 before any), which the report of the missing text names.
 char* ReadConsoleLog(std::int32_t* size);
 
 // Splits a chunk of `size` bytes (its terminator included) into lines in one pass: lines 1 to the

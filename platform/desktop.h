@@ -23,6 +23,7 @@ constexpr unsigned kWmClose = 0x0010;
 constexpr unsigned kWmChar = 0x0102;
 constexpr unsigned kWmCommand = 0x0111;
 constexpr unsigned kWmLButtonDown = 0x0201;
+constexpr unsigned kWmAppCommand = 0x0319;
 constexpr unsigned kBmClick = 0x00F5;
 constexpr unsigned kLvmGetItemCount = 0x1004;
 constexpr unsigned kLvmGetItemTextA = 0x102D;
@@ -49,6 +50,8 @@ int DeskGetWindowText(WindowHandle window, char* buffer, int size);
 bool DeskShowWindow(WindowHandle window, int command);
 bool DeskIsWindow(WindowHandle window);
 std::uint32_t DeskGetWindowProcessId(WindowHandle window);
+// The window's class name, cut to fit with its terminator; 0 when there is no such window.
+int DeskGetClassName(WindowHandle window, char* buffer, int size);
 
 // Labels and menu marks of a window of this process (no-ops on a null window).
 void DeskSetLabelText(WindowHandle parent, int id, const char* text);
@@ -59,14 +62,19 @@ void DeskCheckMenuRadioItem(WindowHandle window, unsigned first, unsigned last, 
 ProcessHandle DeskOpenProcess(std::uint32_t access, std::uint32_t processId);
 void DeskCloseProcess(ProcessHandle process);
 std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t milliseconds);
-// True when the process runs with 64-bit pointers (decides the layout of records written into it).
-bool DeskIsProcess64Bit(ProcessHandle process);
+// The pointer width of a process: it decides the layout of records written into it, and whether the
+// addresses it answers with reach this program whole. Unknown when Windows cannot tell.
+enum class ProcessWidth { Unknown, Bits32, Bits64 };
+ProcessWidth DeskProcessWidth(ProcessHandle process);
 // True when this program itself runs with 64-bit pointers.
 bool DeskIsSelf64Bit();
 RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size);
 bool DeskRemoteWrite(ProcessHandle process, RemoteAddress address, const void* data, std::size_t size);
 bool DeskRemoteRead(ProcessHandle process, RemoteAddress address, void* data, std::size_t size);
 void DeskRemoteFree(ProcessHandle process, RemoteAddress address);
+// The full path of the process's image file; false (and an empty text) when it cannot be read or
+// does not fit.
+bool DeskGetProcessImagePath(std::uint32_t processId, char* buffer, std::size_t size);
 
 // Time.
 void DeskSleep(std::uint32_t milliseconds);

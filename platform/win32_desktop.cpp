@@ -67,6 +67,12 @@ std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
     return processId;
 }
 
+int DeskGetClassName(WindowHandle window, char* buffer, int size) {
+    if (size > 0)
+        buffer[0] = '\0';
+    return window && size > 0 ? GetClassNameA(ToHwnd(window), buffer, size) : 0;
+}
+
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
     if (parent)
         SendMessageA(GetDlgItem(ToHwnd(parent), id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -101,19 +107,20 @@ bool DeskIsSelf64Bit() {
     return sizeof(void*) == 8;
 }
 
-bool DeskIsProcess64Bit(ProcessHandle process) {
+ProcessWidth DeskProcessWidth(ProcessHandle process) {
     // A process under WOW64 is a 32-bit one on a 64-bit Windows; without WOW64 every process has
     // the width of the Windows it runs on, which a 32-bit companion learns from its own WOW64 state.
     BOOL wow64 = FALSE;
     if (!IsWow64Process(ToHandle(process), &wow64))
-        return DeskIsSelf64Bit();
+        return ProcessWidth::Unknown;
     if (wow64)
-        return false;
+        return ProcessWidth::Bits32;
     if (DeskIsSelf64Bit())
-        return true;
+        return ProcessWidth::Bits64;
     BOOL selfWow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &selfWow64);
-    return selfWow64 != FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &selfWow64))
+        return ProcessWidth::Unknown;
+    return selfWow64 ? ProcessWidth::Bits64 : ProcessWidth::Bits32;
 }
 
 RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {
@@ -140,6 +147,21 @@ void DeskRemoteFree(ProcessHandle process, RemoteAddress address) {
     if (address)
         VirtualFreeEx(ToHandle(process), reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), 0,
                       MEM_RELEASE);
+}
+
+bool DeskGetProcessImagePath(std::uint32_t processId, char* buffer, std::size_t size) {
+    if (size == 0)
+        return false;
+    buffer[0] = '\0';
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    DWORD length = static_cast<DWORD>(size);
+    bool ok = QueryFullProcessImageNameA(process, 0, buffer, &length) != 0;
+    CloseHandle(process);
+    if (!ok)
+        buffer[0] = '\0';
+    return ok;
 }
 
 void DeskSleep(std::uint32_t milliseconds) {

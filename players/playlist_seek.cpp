@@ -96,8 +96,15 @@ void WmpPlaylistSeek(WindowHandle player, const char* query) {
     scan.process = scan.list ? DeskOpenProcess(kSeekAccess, DeskGetWindowProcessId(scan.list)) : 0;
     if (!scan.process)
         return;
-    // The record must match the pointer width of the list view's process, not of this program.
-    scan.layout = DeskIsProcess64Bit(scan.process) ? &kItemLayout64 : &kItemLayout32;
+    // The record must match the pointer width of the list view's process, not of this program. A
+    // record of the wrong width hands the list view a text address made of other fields, where it
+    // would write the entry's text, so a width that cannot be told reads nothing.
+    ProcessWidth width = DeskProcessWidth(scan.process);
+    if (width == ProcessWidth::Unknown) {
+        DeskCloseProcess(scan.process);
+        return;
+    }
+    scan.layout = width == ProcessWidth::Bits64 ? &kItemLayout64 : &kItemLayout32;
     scan.recordBlock = DeskRemoteAlloc(scan.process, scan.layout->size);
     scan.textBlock = scan.recordBlock ? DeskRemoteAlloc(scan.process, kItemTextSize) : 0;
 

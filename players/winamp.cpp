@@ -11,6 +11,8 @@ const char kWinampClass[] = "Winamp v1.x";
 const char kJumpToFileTitle[] = "Jump to file";
 const char kTitleEnd[] = "- Winamp";
 constexpr std::size_t kTitleEndLength = sizeof kTitleEnd - 1;
+const char kShapeEnd[] = " - Winamp";
+constexpr std::size_t kShapeEndLength = sizeof kShapeEnd - 1;
 
 // Jump to file: the query goes into the first control, then the seventh and the third are clicked.
 constexpr int kJumpSearchButton = 6; // siblings after the first child
@@ -54,6 +56,22 @@ char* TrimWinampTitle(char* title) {
     return kept;
 }
 
+// A playlist number, its '.', and " - Winamp" somewhere behind them: the song between may be empty
+// ("3. - Winamp"), and Winamp may add text behind the ending (" [Stopped]").
+bool HasWinampShape(const char* title) {
+    std::size_t digits = 0;
+    while (title[digits] >= '0' && title[digits] <= '9')
+        ++digits;
+    if (digits == 0 || title[digits] != '.')
+        return false;
+    // The comparison stops at the first byte that differs, the title's terminator at the latest.
+    for (const char* at = title + digits + 1; *at != '\0'; ++at) {
+        if (SameNoCase(at, kShapeEnd, kShapeEndLength))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 WindowHandle FindWinampWindow() {
@@ -62,8 +80,14 @@ WindowHandle FindWinampWindow() {
 }
 
 const char* WinampNowPlaying(WindowHandle winamp) {
+    bool shaped = false;
+    return WinampNowPlaying(winamp, &shaped);
+}
+
+const char* WinampNowPlaying(WindowHandle winamp, bool* shaped) {
     DeskGetWindowText(winamp, winampTitle, kWinampTitleSize);
     winampTitle[kWinampTitleSize - 1] = '\0';
+    *shaped = HasWinampShape(winampTitle);
     return TrimWinampTitle(winampTitle);
 }
 

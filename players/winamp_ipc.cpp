@@ -34,13 +34,15 @@ bool OpenTitles(TitleReader& reader, WindowHandle player) {
     reader.process = DeskOpenProcess(kTitleAccess, DeskGetWindowProcessId(player));
     if (!reader.process)
         return false;
-    bool player64 = DeskIsProcess64Bit(reader.process);
-    if (player64 && !DeskIsSelf64Bit()) {
+    // A width that cannot be told may be 64 bits: its addresses may arrive cut, as a 64-bit player's
+    // reach a 32-bit companion, and an address cut in half may name other memory of the player.
+    ProcessWidth width = DeskProcessWidth(reader.process);
+    if (width == ProcessWidth::Unknown || (width == ProcessWidth::Bits64 && !DeskIsSelf64Bit())) {
         DeskCloseProcess(reader.process);
         reader.process = 0;
         return false;
     }
-    reader.player32 = !player64;
+    reader.player32 = width == ProcessWidth::Bits32;
     return true;
 }
 
@@ -110,8 +112,13 @@ bool WinampIpcPlayFirstMatch(WindowHandle player, const char* query) {
 }
 
 const char* WinampCurrentSong(WindowHandle player) {
-    const char* song = WinampNowPlaying(player);
-    return song[0] != '\0' ? song : WinampIpcNowPlaying(player);
+    bool shaped = false;
+    const char* song = WinampNowPlaying(player, &shaped);
+    if (shaped)
+        return song;
+    // A player that does not answer the interface keeps what its title gave.
+    const char* asked = WinampIpcNowPlaying(player);
+    return asked[0] != '\0' ? asked : song;
 }
 
 const char* WinampFindAndPlay(WindowHandle player, const char* query) {

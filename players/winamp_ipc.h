@@ -27,7 +27,8 @@ constexpr std::uint64_t kIpcScanMs = 5000;
 
 // The title of the entry now playing, read through the interface, in one buffer that the next read
 // overwrites. Empty when the player does not answer the interface (version 0), when its titles cannot
-// be read, and when a 32-bit companion faces a 64-bit player, whose addresses it receives cut in half.
+// be read, when a 32-bit companion faces a 64-bit player, whose addresses it receives cut in half,
+// and when the player's width cannot be told.
 const char* WinampIpcNowPlaying(WindowHandle player);
 
 // Makes the first entry whose title contains the query (letters a to z in either case; null counts as
@@ -35,7 +36,8 @@ const char* WinampIpcNowPlaying(WindowHandle player);
 // or the titles cannot be read.
 bool WinampIpcPlayFirstMatch(WindowHandle player, const char* query);
 
-// WinampNowPlaying, or WinampIpcNowPlaying when the title is not of Winamp's form.
+// WinampNowPlaying when the title has Winamp's shape, even with an empty song. Otherwise
+// WinampIpcNowPlaying, or WinampNowPlaying when the interface gives nothing.
 const char* WinampCurrentSong(WindowHandle player);
 
 // WinampJumpTo with the interface behind it: when the dialog never opens, the first matching entry is

@@ -20,7 +20,8 @@ export DEBIAN_FRONTEND=noninteractive
 updated=""
 apt_update() {
     [ -n "$updated" ] && return 0
-    $SUDO apt-get update -q ||
+    # An archive out of reach is otherwise only a warning, and the look-up after it fails obscurely.
+    $SUDO apt-get update -q --error-on=any ||
         { echo "setup: FAIL: apt-get update failed (no network, or the package archive is unreachable)" >&2; exit 1; }
     updated=yes
 }
@@ -65,4 +66,6 @@ if [ ! -f "$cache/.complete" ]; then
     $SUDO touch "$cache.part/.complete"
     $SUDO rm -rf "$cache"
     $SUDO mv "$cache.part" "$cache"
+elif [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: nothing to do: every package is installed and the i386 Wine DLLs are in $cache"
 fi

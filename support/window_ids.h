@@ -7,6 +7,8 @@
 #define IDM_ECHO 9005
 #define IDM_WINAMP 9006
 #define IDM_WMP 9007
+// After WMP in the File menu, so that the three player choices form one radio group.
+#define IDM_OTHER_PLAYER 9009
 
 #define IDC_CAPS 40002
 #define IDC_FCFRAGS 40003

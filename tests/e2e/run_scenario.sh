@@ -13,8 +13,12 @@
 #   E2E_WATCHDOG_S  the driver's own whole-scenario watchdog (default 120)
 #   E2E_TIMEOUT_S   hard limit on the driver process (default watchdog + 30)
 #   E2E_EXPECT_FAIL extended regex: the scenario must FAIL and print a line matching it
+#   E2E_EXPECT_FAILED_CHECK  extended regex: the scenario's failed checks must all print a FAILED
+#                   line matching it, at least one must, and nothing else may go wrong
 #   QX_WINE_I386_CACHE  where scripts/setup.sh unpacked Wine's i386 DLLs (see wine_i386.sh)
-# exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running).
+#   E2E_NEEDS_32BIT the scenario runs 32-bit programs: on a kernel that runs no 32-bit code it is
+#                   skipped, saying why
+# exit: 0 pass, 1 fail (including a missing Wine, a timeout, or a program left running), 77 skipped.
 #
 # Every run can start 32-bit programs: WINEDLLPATH holds the i386 DLLs of the same Wine, so that
 # wine64 runs them in its wow64 mode. A prefix that shows windows gets Wine's own fonts and draws
@@ -54,6 +58,10 @@ if [ -z "$wineserver" ] || [ ! -x "$wineserver" ]; then die "wineserver not foun
 # shellcheck source=wine_i386.sh
 . "$(dirname "$(realpath -- "$0")")/wine_i386.sh"
 qx_wine_i386_env || die "no i386 Wine DLLs: run scripts/setup.sh"
+if [ -n "${E2E_NEEDS_32BIT:-}" ] && ! qx_kernel_runs_32bit_code "$(dirname "$root")"; then
+    echo "$me: SKIPPED: this machine's kernel runs no 32-bit code (int 0x80 faults), so Wine cannot start a 32-bit program"
+    exit 77
+fi
 
 graphics=${E2E_GRAPHICS:-null}
 case $graphics in
@@ -212,6 +220,28 @@ if [ -n "${E2E_EXPECT_FAIL:-}" ]; then
         status=1
     else
         echo "$me: $scenario failed as it must (/$E2E_EXPECT_FAIL/)"
+        status=0
+    fi
+elif [ -n "${E2E_EXPECT_FAILED_CHECK:-}" ]; then
+    # Inverted for the named check alone: the driver ran to its verdict, and every check that failed
+    # is that one. The driver prints one line with ": FAILED: " per failure and counts them.
+    failed=$(grep -F ': FAILED: ' "$work/driver.log")
+    named=$(grep -Ec -- "$E2E_EXPECT_FAILED_CHECK" <<<"$failed")
+    others=$(grep -Ev -- "$E2E_EXPECT_FAILED_CHECK" <<<"$failed" | grep -v '^$')
+    counted=$(sed -nE "s/^FAIL $scenario: ([0-9]+) failure.*/\1/p" "$work/driver.log" | tail -n 1)
+    findings=$(grep -v -- " exited with 1\$" "$verdict_log")
+    status=1
+    if [ "$rc" -eq 0 ]; then
+        echo "$me: FAIL: $scenario passed, but its check /$E2E_EXPECT_FAILED_CHECK/ must fail" >&2
+    elif [ "$rc" -ne 1 ] || [ -n "$findings" ]; then
+        echo "$me: FAIL: $scenario must fail on its checks alone, not otherwise (exit $rc)" >&2
+    elif [ -n "$others" ]; then
+        echo "$me: FAIL: $scenario: checks other than /$E2E_EXPECT_FAILED_CHECK/ failed:" >&2
+        echo "$others" | sed 's/^/    /' >&2
+    elif [ "$named" -eq 0 ] || [ "$counted" != "$named" ]; then
+        echo "$me: FAIL: $scenario: $named failed check(s) match /$E2E_EXPECT_FAILED_CHECK/, the driver counted ${counted:-none}" >&2
+    else
+        echo "$me: $scenario failed on /$E2E_EXPECT_FAILED_CHECK/ alone, as it must"
         status=0
     fi
 fi

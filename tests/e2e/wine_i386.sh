@@ -23,3 +23,16 @@ qx_wine_i386_env() {
     fi
     export WINEDLLPATH=$cache/usr/lib/i386-linux-gnu/wine
 }
+
+# True when this kernel runs 32-bit code. Wine's wow64 mode sets up every 32-bit thread with the
+# 32-bit system call entry (int 0x80); a kernel without it (IA-32 emulation off, or a hypervisor
+# that lacks it) faults there, before any 32-bit program runs. The probe is built once into $1.
+qx_kernel_runs_32bit_code() {
+    local probe=$1/kernel-32bit-probe
+    if [ ! -x "$probe" ]; then
+        mkdir -p -- "$1" || return 1
+        printf '%s\n' 'int main(void) { long r; __asm__ volatile("int $0x80" : "=a"(r) : "0"(20L)); return r > 0 ? 0 : 1; }' |
+            cc -x c -o "$probe.$$" - && mv -f -- "$probe.$$" "$probe" || return 1
+    fi
+    "$probe" 2>/dev/null
+}

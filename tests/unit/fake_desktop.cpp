@@ -63,6 +63,12 @@ Window* Live(WindowHandle handle) {
 
 std::intptr_t DefaultMessage(Window& w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
+    case kWmAppCommand:
+        // As DefWindowProc: a child passes the command to its parent, a top-level window to the shell.
+        if (w.parent)
+            return DeskSendMessage(w.parent, message, wParam, lParam);
+        Record("ShellAppCommand", w.handle, message, wParam, lParam);
+        return 0;
     case kWmSetText: w.text = lParam ? reinterpret_cast<const char*>(lParam) : ""; return 1;
     case kWmGetTextLength: return static_cast<std::intptr_t>(w.text.size());
     case kWmGetText: {
@@ -194,6 +200,15 @@ void SetRecording(bool on) {
 void SetCallHook(std::function<void(const Call&)> hook) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     world.hook = std::move(hook);
+}
+
+std::vector<Call> ShellAppCommands() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    std::vector<Call> shell;
+    for (const Call& c : world.calls)
+        if (c.name == "ShellAppCommand")
+            shell.push_back(c);
+    return shell;
 }
 
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message) {
@@ -381,6 +396,21 @@ std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
     return w ? w->processId : 0;
 }
 
+int DeskGetClassName(WindowHandle window, char* buffer, int size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetClassName", window, 0, static_cast<std::uintptr_t>(size));
+    if (size <= 0)
+        return 0;
+    buffer[0] = '\0';
+    Window* w = Live(window);
+    if (!w)
+        return 0;
+    std::size_t n = std::min<std::size_t>(w->className.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(buffer, w->className.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("SetLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
@@ -441,16 +471,32 @@ std::uint32_t DeskWaitForInputIdle(ProcessHandle process, std::uint32_t millisec
     return OpenedProcess(process) ? 0 : 0xFFFFFFFFu;
 }
 
-bool DeskIsProcess64Bit(ProcessHandle process) {
+ProcessWidth DeskProcessWidth(ProcessHandle process) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
-    Record("IsProcess64Bit", 0, 0, process);
+    Record("ProcessWidth", 0, 0, process);
     Process* p = OpenedProcess(process);
-    return p ? p->is64Bit : world.self64;
+    if (!p || !p->widthKnown)
+        return ProcessWidth::Unknown;
+    return p->is64Bit ? ProcessWidth::Bits64 : ProcessWidth::Bits32;
 }
 
 bool DeskIsSelf64Bit() {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     return world.self64;
+}
+
+bool DeskGetProcessImagePath(std::uint32_t processId, char* buffer, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetProcessImagePath", 0, 0, processId, static_cast<std::intptr_t>(size));
+    if (size == 0)
+        return false;
+    buffer[0] = '\0';
+    auto it = world.processes.find(processId);
+    // As QueryFullProcessImageName: a buffer too small takes nothing.
+    if (it == world.processes.end() || it->second.imagePath.empty() || it->second.imagePath.size() >= size)
+        return false;
+    std::memcpy(buffer, it->second.imagePath.c_str(), it->second.imagePath.size() + 1);
+    return true;
 }
 
 RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {

@@ -58,8 +58,10 @@ struct MessageBoxShown {
 struct Process {
     std::uint32_t id = 0;
     bool is64Bit = false;
+    bool widthKnown = true; // false: Windows cannot tell its width (IsWow64Process fails)
     bool canOpen = true;
     std::uint32_t lastAccess = 0;
+    std::string imagePath; // empty: the path cannot be read
     std::map<RemoteAddress, std::vector<unsigned char>> blocks;
     // RemoteAlloc fails while the process holds this many blocks; -1 places blocks without limit.
     int blockLimit = -1;
@@ -94,6 +96,9 @@ void ClearCalls();
 void SetRecording(bool on);
 // Called after each recorded call, for faults that strike in the middle of an operation.
 void SetCallHook(std::function<void(const Call&)> hook);
+// WM_APPCOMMAND that reached the default handling of a top-level window, which hands it to the shell
+// (the system's media controls), as "ShellAppCommand" calls with the message's window, wParam, lParam.
+std::vector<Call> ShellAppCommands();
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message = kWmSetText);
 
 const std::vector<MessageBoxShown>& MessageBoxes();

@@ -50,6 +50,7 @@ std::string MessageName(unsigned message) {
                                                           {kWmLButtonDown, "WM_LBUTTONDOWN"},
                                                           {kBmClick, "BM_CLICK"},
                                                           {kLvmGetItemCount, "LVM_GETITEMCOUNT"},
+                                                          {kWmAppCommand, "WM_APPCOMMAND"},
                                                           {kLvmGetItemTextA, "LVM_GETITEMTEXTA"}};
     auto it = names.find(message);
     return it == names.end() ? std::to_string(message) : it->second;
@@ -72,6 +73,7 @@ void ScriptedWorld::Reset() {
     console = Console();
     winamp = Winamp();
     wmp = Wmp();
+    other = Other();
     names_.clear();
     hook_ = nullptr;
     jumpDue_ = propertiesDue_ = jumpArmed_ = false;
@@ -355,6 +357,33 @@ bool ScriptedWorld::WmpCommand(std::uintptr_t command) {
     default: break;
     }
     return true;
+}
+
+void ScriptedWorld::OpenOther() {
+    fake::AddProcess(other.processId, false).imagePath = other.imagePath;
+    other.window = Add(other.className, "", 0, "other");
+    fake::Find(other.window)->processId = other.processId;
+    auto show = [this] {
+        if (fake::Window* w = fake::Find(other.window))
+            w->text = other.stopped || other.titles.empty()
+                          ? other.stoppedTitle
+                          : other.titles[static_cast<std::size_t>(other.playing)];
+    };
+    show();
+    fake::Find(other.window)->onMessage =
+        On(kWmAppCommand, [this, show](std::uintptr_t w, std::intptr_t l, std::intptr_t& result) {
+            other.received.emplace_back(w, l);
+            int size = static_cast<int>(other.titles.size());
+            switch (static_cast<unsigned>(l) >> 16) {
+            case kAppCommandMediaNextTrack: Step(other.playing, size, 1, false); break;
+            case kAppCommandMediaPreviousTrack: Step(other.playing, size, -1, false); break;
+            case kAppCommandMediaStop: other.stopped = true; break;
+            default: other.stopped = false; break;
+            }
+            show();
+            result = 1;
+            return true;
+        });
 }
 
 int ScriptedWorld::OpenPropertiesDialogs() const {

@@ -69,9 +69,27 @@ class ScriptedWorld {
         int badRecords = 0; // item records or text buffers that did not lie in the player's memory
     };
 
+    // A player of today, driven by WM_APPCOMMAND: it poses as any known player through its class, its
+    // process image and its titles (VLC's by default). Next and previous move along the titles, stop
+    // shows the stopped title, play and play/pause show the title again. Every WM_APPCOMMAND is kept.
+    struct Other {
+        std::uint32_t processId = 23;
+        std::string className = "Qt5QWindowIcon";
+        std::string imagePath = "C:\\Program Files\\VideoLAN\\VLC\\vlc.exe";
+        std::vector<std::string> titles = {"Alpha Band - First Light - VLC media player",
+                                           "Beta Crew - Second Wind - VLC media player",
+                                           "Gamma Ray - Third Time Lucky - VLC media player"};
+        std::string stoppedTitle = "VLC media player";
+        int playing = 0;
+        bool stopped = false;
+        WindowHandle window = 0;
+        std::vector<std::pair<std::uintptr_t, std::intptr_t>> received; // wParam, lParam
+    };
+
     Console console;
     Winamp winamp;
     Wmp wmp;
+    Other other;
 
     ScriptedWorld();
     ScriptedWorld(const ScriptedWorld&) = delete;
@@ -92,6 +110,7 @@ class ScriptedWorld {
 
     void OpenWinamp();
     void OpenWmp();
+    void OpenOther();
     void ShowWinampTitle();
     // The open Properties dialogs of the player.
     int OpenPropertiesDialogs() const;

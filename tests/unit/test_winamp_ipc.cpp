@@ -26,6 +26,7 @@ class WinampIpcTest : public ::testing::Test {
     RemoteAddress page = 0;
     bool player64 = true;
     bool jumpDialog = false; // Winamp's own: 40194 opens "Jump to file"
+    WindowHandle jump = 0;
     std::intptr_t version = 0x5010;
     std::intptr_t length = 4;
     std::int32_t current = 1;
@@ -33,14 +34,16 @@ class WinampIpcTest : public ::testing::Test {
     std::uintptr_t closeAt = ~std::uintptr_t(0);   // the window goes while answering for this entry
     std::vector<std::int32_t> played;              // the entry current at each play command
 
-    void Start(bool self64, bool is64, const std::string& caption = "Beta [playing]") {
+    void Start(bool self64, bool is64, const std::string& caption = "Beta [playing]",
+               bool widthKnown = true) {
         fake::Reset();
         fake::SetSelf64Bit(self64);
         player64 = is64;
-        jumpDialog = false, version = 0x5010, length = 4, current = 1, closeAt = ~std::uintptr_t(0);
+        jumpDialog = false, jump = 0, version = 0x5010, length = 4, current = 1, closeAt = ~std::uintptr_t(0);
         moved.clear(), played.clear();
         page = is64 ? kPage64 : kPage32;
         fake::Process& process = fake::AddProcess(kPlayerProcess, is64);
+        process.widthKnown = widthKnown;
         process.blocks[page].assign(0x1000, 0);
         for (std::size_t i = 0; i < titles.size(); ++i)
             Poke(page + i * kSlot, titles[i] + '\0');
@@ -55,10 +58,10 @@ class WinampIpcTest : public ::testing::Test {
             if (m == kWmCommand && w == kWinampPlay)
                 played.push_back(current);
             if (m == kWmCommand && w == kWinampJumpToFile && jumpDialog) {
-                WindowHandle dialog = fake::AddWindow("#32770", "Jump to file");
-                fake::Find(dialog)->processId = kPlayerProcess;
+                jump = fake::AddWindow("#32770", "Jump to file");
+                fake::Find(jump)->processId = kPlayerProcess;
                 for (int i = 0; i < 7; ++i)
-                    fake::AddWindow("Button", "", dialog);
+                    fake::AddWindow("Button", "", jump);
             }
             if (m != kWmUser)
                 return false;
@@ -113,31 +116,40 @@ TEST_F(WinampIpcTest, TheSongComesThroughTheInterfaceOnlyWhenTheTitleFailsAndThe
     const std::vector<std::intptr_t> asked = {kIpcGetVersion, kIpcGetListPos, kIpcGetPlaylistTitle};
     const struct {
         bool self64, player64;
+        bool widthKnown;
         const char* caption;
         std::intptr_t version;
         std::string song;
         std::vector<std::intptr_t> requests;
     } rows[] = {
-        {true, true, "3. Gamma - Winamp", 0x5010, "Gamma", {}},
-        {true, true, "", 0x5010, titles[1], asked},
-        {true, true, "Beta [playing]", 0, "", {kIpcGetVersion}},
-        {true, true, "Beta [playing]", 0x5010, titles[1], asked},
-        {true, false, "Beta [playing]", 0x5010, titles[1], asked},
-        {false, false, "Beta [playing]", 0x5010, titles[1], asked},
-        {false, true, "Beta [playing]", 0x5010, "", {kIpcGetVersion}}, // its cut address names the decoy
+        {true, true, true, "3. Gamma - Winamp", 0x5010, "Gamma", {}},
+        {true, true, true, "3. Gamma - Winamp [Stopped]", 0x5010, "Gamma", {}},
+        {true, true, true, "3. - Winamp", 0x5010, "", {}}, // Winamp's own title for an entry without a name
+        {true, true, true, "Dr. Who - Winamp", 0x5010, titles[1], asked},
+        {true, true, true, "Dr. Who - Winamp", 0, "Who", {kIpcGetVersion}},
+        {true, true, true, "", 0x5010, titles[1], asked},
+        {true, true, true, "Beta [playing]", 0, "", {kIpcGetVersion}},
+        {true, true, true, "Beta [playing]", 0x5010, titles[1], asked},
+        {true, false, true, "Beta [playing]", 0x5010, titles[1], asked},
+        {false, false, true, "Beta [playing]", 0x5010, titles[1], asked},
+        // A 64-bit player's address cut to 32 bits names the decoy; a width Windows cannot tell may
+        // be 64 bits, and is not guessed.
+        {false, true, true, "Beta [playing]", 0x5010, "", {kIpcGetVersion}},
+        {false, true, false, "Beta [playing]", 0x5010, "", {kIpcGetVersion}},
+        {true, true, false, "Beta [playing]", 0x5010, "", {kIpcGetVersion}},
     };
     for (const auto& row : rows) {
-        Start(row.self64, row.player64, row.caption);
+        Start(row.self64, row.player64, row.caption, row.widthKnown);
         version = row.version;
         EXPECT_EQ(kWinampPlayer.nowPlaying(player, true), row.song)
-            << row.caption << row.self64 << row.player64;
+            << row.caption << row.self64 << row.player64 << row.widthKnown;
         EXPECT_EQ(Requests(), row.requests);
-        bool cut = !row.self64 && row.player64;
-        EXPECT_EQ(WinampIpcPlayFirstMatch(player, "delta"), row.version != 0 && !cut);
-        EXPECT_EQ(played,
-                  (row.version != 0 && !cut ? std::vector<std::int32_t>{3} : std::vector<std::int32_t>{}));
-        if (cut) {
-            EXPECT_EQ(LongestRead(), 0u) << "nothing is read from a player whose addresses arrive cut";
+        bool refused = (!row.self64 && row.player64) || !row.widthKnown;
+        EXPECT_EQ(WinampIpcPlayFirstMatch(player, "delta"), row.version != 0 && !refused);
+        EXPECT_EQ(played, (row.version != 0 && !refused ? std::vector<std::int32_t>{3}
+                                                        : std::vector<std::int32_t>{}));
+        if (refused) {
+            EXPECT_EQ(LongestRead(), 0u) << "nothing is read from a player whose addresses may arrive cut";
         }
         EXPECT_EQ(fake::OpenProcessHandles(), 0);
     }
@@ -173,18 +185,45 @@ TEST_F(WinampIpcTest, SearchWithoutTheDialogPlaysTheFirstMatchAfterItsTimeLimit)
 }
 
 TEST_F(WinampIpcTest, WinampThatOpensItsDialogIsDrivenExactlyAsBefore) {
-    auto calls = [this](const char* (*search)(WindowHandle, const char*)) {
-        Start(true, true, "2. Beta - Winamp");
-        jumpDialog = true;
-        std::vector<std::string> lines = {search(player, "delta")};
-        for (const fake::Call& c : fake::Calls())
-            lines.push_back(c.name + ' ' + std::to_string(c.window) + ' ' + std::to_string(c.message) + ' ' +
-                            std::to_string(c.wParam) + ' ' + c.text + ' ' + std::to_string(c.tick));
-        return lines;
+    // The search as the chat command ran it before the message interface existed, recorded from that
+    // code in this same world: every message to a window and every wait, in order.
+    const struct {
+        const char* call;
+        const char* window;
+        unsigned message;
+        std::uintptr_t wParam;
+        const char* lParam; // WM_SETTEXT's text
+    } recorded[] = {
+        {"SendMessage", "winamp", 273, 40194, "0"}, // WM_COMMAND: Jump to file
+        {"ShowWindow", "jump", 0, 0, "0"},          // SW_HIDE
+        {"SendMessage", "jump.1", 12, 0, "delta"},  // WM_SETTEXT
+        {"SendMessage", "jump.7", 245, 0, "0"},     // BM_CLICK
+        {"SendMessage", "jump.3", 245, 0, "0"},     // BM_CLICK, the third looked up again
+        {"Sleep", "", 0, 200, "0"},                 // before the title is read
+        {"GetWindowText", "winamp", 0, 2048, "0"},
     };
-    std::vector<std::string> before = calls(WinampJumpTo);
-    EXPECT_EQ(calls([](WindowHandle w, const char* q) { return kWinampPlayer.search(w, q, true); }), before);
-    EXPECT_EQ(before[0], "Beta");
+    std::vector<std::string> expected;
+    for (const auto& step : recorded)
+        expected.push_back(std::string(step.call) + ' ' + step.window + ' ' + std::to_string(step.message) +
+                           ' ' + std::to_string(step.wParam) + ' ' + step.lParam);
+
+    Start(true, true, "2. Beta - Winamp");
+    jumpDialog = true;
+    EXPECT_EQ(std::string(kWinampPlayer.search(player, "delta", true)), "Beta");
+    std::map<WindowHandle, std::string> names = {{player, "winamp"}, {jump, "jump"}};
+    for (std::size_t i = 0; fake::Find(jump) && i < fake::Find(jump)->children.size(); ++i)
+        names[fake::Find(jump)->children[i]] = "jump." + std::to_string(i + 1);
+    std::vector<std::string> steps;
+    for (const fake::Call& c : fake::Calls()) {
+        if (c.name != "SendMessage" && c.name != "PostMessage" && c.name != "ShowWindow" &&
+            c.name != "GetWindowText" && c.name != "Sleep")
+            continue;
+        std::string window = c.window == 0 ? "" : names.count(c.window) ? names[c.window] : "?";
+        steps.push_back(c.name + ' ' + window + ' ' + std::to_string(c.message) + ' ' +
+                        std::to_string(c.wParam) + ' ' +
+                        (c.message == kWmSetText ? c.text : std::to_string(c.lParam)));
+    }
+    EXPECT_EQ(steps, expected);
 }
 
 TEST_F(WinampIpcTest, HostilePlayersGetABoundedSafeOutcome) {

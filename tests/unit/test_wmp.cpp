@@ -281,16 +281,19 @@ TEST_F(WmpTest, SeekWithoutAccessToThePlayerSendsNothing) {
         bool canOpen;
         int blockLimit;
         bool listView;
+        bool widthKnown; // unknown, no record layout is safe to write
     } rows[] = {
-        {"process cannot be opened", false, -1, true},
-        {"no block placed", true, 0, true},
-        {"second block not placed", true, 1, true},
-        {"no list view", true, -1, false},
+        {"process cannot be opened", false, -1, true, true},
+        {"no block placed", true, 0, true, true},
+        {"second block not placed", true, 1, true, true},
+        {"width cannot be told", true, -1, true, false},
+        {"no list view", true, -1, false, true},
     };
     for (const auto& row : rows) {
         fake::Process* process = fake::FindProcess(wmp.processId);
         process->canOpen = row.canOpen;
         process->blockLimit = row.blockLimit;
+        process->widthKnown = row.widthKnown;
         if (!row.listView)
             fake::DestroyWindow(fake::Find(wmp.window)->children.front());
         fake::ClearCalls();
