@@ -1,5 +1,7 @@
-// Any journal text: reading it stays inside the text and gives a sane history, and a row appended
-// to it is read back while nothing that was read before it changes.
+// Any journal text: reading it stays inside the text and gives a sane history; a follower that reads
+// it in two pieces, as a window open while it grows does, shows what one whole read shows; and a row
+// appended to it, at a zone offset the input picks, is read back at its instant while nothing that
+// was read before it changes (but a header cut short, which it completes).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -32,6 +34,23 @@ History Read(const std::string& text) {
     return h;
 }
 
+bool SameDay(const HistoryDay& a, const HistoryDay& b) {
+    return a.day == b.day && a.caps == b.caps && a.fcFrags == b.fcFrags && a.returns == b.returns &&
+           a.seconds == b.seconds;
+}
+
+void CheckSame(const History& a, const History& b) {
+    Check(a.rows == b.rows && a.unreadable == b.unreadable && SameDay(a.today, b.today));
+    Check(std::equal(a.days.begin(), a.days.end(), b.days.begin(), b.days.end(), SameDay));
+}
+
+void CheckFollowed(JournalFollower* follower, const History& whole) {
+    FollowJournal(follower, kNow);
+    History followed;
+    FollowedHistory(*follower, kNow, 0, &followed);
+    CheckSame(followed, whole);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,10 +62,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     History before = Read(text);
     Check(JournalEndsAtRowStart(text.data(), text.size()) || before.unreadable > 0);
 
-    fake::Files()[kJournalFileName] = text;
+    std::string& journal = fake::Files()[kJournalFileName];
+    JournalFollower follower;
+    std::size_t piece = size ? data[0] * size / 256 : 0;
+    journal = text.substr(0, piece);
+    CheckFollowed(&follower, Read(journal));
+    journal = text;
+    CheckFollowed(&follower, before);
+
+    // Every offset from -23:59 to +23:59, from the input's last two bytes.
+    unsigned pick = size >= 2 ? data[size - 2] * 256u + data[size - 1] : 0;
+    std::int32_t offset = (static_cast<std::int32_t>(pick % (2 * 1439 + 1)) - 1439) * 60;
+    fake::SetUtcOffset(offset);
+    std::int64_t from = fake::kCalendarStart; // nothing before moved the double's calendar back
     Check(JournalAppend(kJournalCap, 1, "a,\"b\"\r\nc"));
-    History after = Read(fake::Files()[kJournalFileName]);
-    Check(after.rows == before.rows + 1);
-    Check(after.unreadable == before.unreadable);
+    std::int64_t to = kNow;
+    const std::string after = fake::Files()[kJournalFileName];
+    History appended = Read(after);
+    Check(appended.rows == before.rows + 1);
+    // A header cut short is completed, and no longer unreadable.
+    const std::string header = std::string(kJournalHeader) + "\r\n";
+    bool headerStart = text.size() < header.size() && header.compare(0, text.size(), text) == 0;
+    Check(appended.unreadable == (headerStart ? 0 : before.unreadable));
+    CheckFollowed(&follower, appended);
+
+    // The row, after whatever mend came before it, names the instant it was written at.
+    std::size_t pos = text.size();
+    JournalRow row;
+    bool found = false;
+    while (pos < after.size()) {
+        if (ScanJournalRecord(after.data(), after.size(), &pos, &row) == kScanRow) {
+            found = true;
+            Check(row.utc >= from && row.utc <= to && row.local - row.utc == offset);
+        }
+    }
+    Check(found);
     return 0;
 }

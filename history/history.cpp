@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kFieldCount = 4;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 struct Field {
     const char* data;
@@ -118,7 +119,10 @@ bool ParseTime(const Field& f, std::int64_t* utc, std::int64_t* local) {
         if ((s[19] != '+' && s[19] != '-') || !Digits(s + 20, 2, &offHour) || s[22] != ':' ||
             !Digits(s + 23, 2, &offMinute) || offHour > 23 || offMinute > 59)
             return false;
-        offset = (offHour * 3600 + offMinute * 60) * (s[19] == '-' ? -1 : 1);
+        // Signed before the sign is applied: the fields are unsigned.
+        offset = std::int64_t{offHour} * 3600 + std::int64_t{offMinute} * 60;
+        if (s[19] == '-')
+            offset = -offset;
     }
     *local = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
     *utc = *local - offset;
@@ -158,12 +162,13 @@ bool ParseCount(const Field& f, std::int32_t* count) {
     return true;
 }
 
+// The header as the writer makes it, or with its names in quotes, as a spreadsheet saves it back.
 bool IsHeader(const Field* fields, int count) {
     const char* names[kFieldCount] = {"time", "event", "count", "player"};
     if (count != kFieldCount)
         return false;
     for (int i = 0; i < kFieldCount; ++i) {
-        if (fields[i].quoted || fields[i].size != std::strlen(names[i]) ||
+        if (fields[i].escapes || fields[i].size != std::strlen(names[i]) ||
             std::memcmp(fields[i].data, names[i], fields[i].size) != 0)
             return false;
     }
@@ -189,10 +194,15 @@ JournalScan ScanJournalRecord(const char* text, std::size_t size, std::size_t* p
         *pos += mendLength;
         return kScanBlank;
     }
+    // A spreadsheet that saves the journal back in UTF-8 puts a byte-order mark before it.
+    std::size_t start = *pos;
+    if (size - start >= sizeof kByteOrderMark - 1 &&
+        std::memcmp(text + start, kByteOrderMark, sizeof kByteOrderMark - 1) == 0)
+        start += sizeof kByteOrderMark - 1;
     Field fields[kFieldCount];
     int count = 0;
     std::size_t end = 0;
-    FieldsResult split = SplitFields(text, size, *pos, fields, &count, &end);
+    FieldsResult split = SplitFields(text, size, start, fields, &count, &end);
     if (split == kFieldsCut) {
         // Read on after its first line end, as after any broken row, so that a mend written after
         // it later changes nothing of what is read before it.
@@ -264,35 +274,33 @@ bool ReadJournalTail(std::size_t limit, std::vector<char>* out) {
     return true;
 }
 
-void BuildHistory(const char* text, std::size_t size, std::int64_t nowUtc, std::int32_t nowOffset,
-                  History* out) {
-    out->days.clear();
-    out->rows = 0;
-    out->unreadable = 0;
-    std::int64_t today = FloorDiv(nowUtc + nowOffset, 86400);
-    out->today = HistoryDay{today, 0, 0, 0, 0};
-
-    std::map<std::int64_t, HistoryDay> days;
+std::size_t TallyJournal(const char* text, std::size_t size, std::int64_t nowUtc, bool settledOnly,
+                         HistoryTally* tally) {
     HistoryDay* last = nullptr; // rows come mostly in order: most fall on the day of the row before
     std::size_t pos = 0;
     JournalRow row;
     while (pos < size) {
+        std::size_t record = pos;
         JournalScan scan = ScanJournalRecord(text, size, &pos, &row);
+        if (scan == kScanCut && settledOnly)
+            return record;
         if (scan == kScanBroken || scan == kScanCut) {
-            ++out->unreadable;
+            ++tally->unreadable;
             continue;
         }
         if (scan != kScanRow)
             continue;
         if (row.utc > nowUtc + kHistoryFutureSlack) {
-            ++out->unreadable;
+            ++tally->unreadable;
+            tally->aheadFrom = std::min(tally->aheadFrom, row.utc);
             continue;
         }
-        ++out->rows;
+        ++tally->rows;
+        tally->latest = std::max(tally->latest, row.utc);
         std::int64_t when = row.event == kEventVisit ? row.local - row.count : row.local;
         std::int64_t day = FloorDiv(when, 86400);
         if (!last || last->day != day)
-            last = &days.emplace(day, HistoryDay{day, 0, 0, 0, 0}).first->second;
+            last = &tally->days.emplace(day, HistoryDay{day, 0, 0, 0, 0}).first->second;
         HistoryDay& d = *last;
         switch (row.event) {
         case kEventCap: ++d.caps; break;
@@ -301,14 +309,169 @@ void BuildHistory(const char* text, std::size_t size, std::int64_t nowUtc, std::
         case kEventVisit: d.seconds += row.count; break;
         }
     }
-    auto today_it = days.find(today);
-    if (today_it != days.end())
-        out->today = today_it->second;
-    std::size_t keep = std::min<std::size_t>(days.size(), kHistoryDays);
-    auto first = days.end();
+    return size;
+}
+
+void SummariseHistory(const HistoryTally& tally, std::int64_t nowUtc, std::int32_t nowOffset, History* out) {
+    std::int64_t today = FloorDiv(nowUtc + nowOffset, 86400);
+    auto todayIt = tally.days.find(today);
+    out->today = todayIt != tally.days.end() ? todayIt->second : HistoryDay{today, 0, 0, 0, 0};
+    out->rows = tally.rows;
+    out->unreadable = tally.unreadable;
+    out->days.clear();
+    std::size_t keep = std::min<std::size_t>(tally.days.size(), kHistoryDays);
+    auto first = tally.days.end();
     std::advance(first, -static_cast<std::ptrdiff_t>(keep));
-    for (auto it = first; it != days.end(); ++it)
+    for (auto it = first; it != tally.days.end(); ++it)
         out->days.push_back(it->second);
+}
+
+void BuildHistory(const char* text, std::size_t size, std::int64_t nowUtc, std::int32_t nowOffset,
+                  History* out) {
+    HistoryTally tally;
+    TallyJournal(text, size, nowUtc, false, &tally);
+    SummariseHistory(tally, nowUtc, nowOffset, out);
+}
+
+namespace {
+
+// Bytes of the file's start and of its end as last read that a later read compares: a file that
+// only grew has them unchanged.
+constexpr std::size_t kFollowHeadBytes = 256;
+constexpr std::size_t kFollowGuardBytes = 4096;
+
+bool ReadSpan(std::int64_t offset, std::size_t want, std::vector<char>* out) {
+    out->resize(want);
+    long got = want ? DeskReadFileAt(kJournalFileName, offset, out->data(), want) : 0;
+    if (got < 0) {
+        out->clear();
+        return false;
+    }
+    out->resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+// Takes in the text from the follower's end on (`text` holds the file from `from` on), and keeps the
+// last bytes read.
+void Settle(JournalFollower* f, const std::vector<char>& text, std::int64_t from, std::int64_t nowUtc) {
+    std::size_t skip = static_cast<std::size_t>(f->end - from);
+    const char* rest = text.data() + skip;
+    std::size_t restSize = text.size() - skip;
+    std::size_t settled = TallyJournal(rest, restSize, nowUtc, true, &f->settled);
+    f->end += static_cast<std::int64_t>(settled);
+    f->open = HistoryTally();
+    TallyJournal(rest + settled, restSize - settled, nowUtc, false, &f->open);
+    f->size = from + static_cast<std::int64_t>(text.size());
+    std::size_t guard = std::min(text.size(), kFollowGuardBytes);
+    f->guard.assign(text.end() - static_cast<std::ptrdiff_t>(guard), text.end());
+}
+
+void ReadWhole(JournalFollower* f, std::int64_t nowUtc) {
+    JournalFollower fresh;
+    fresh.started = true;
+    fresh.bytesRead = f->bytesRead;
+    fresh.fullReads = f->fullReads + 1;
+    *f = fresh;
+    std::int64_t size = 0;
+    if (!DeskFileStamp(kJournalFileName, &size, &f->modified))
+        return;
+    f->present = true;
+    std::int64_t limit = static_cast<std::int64_t>(kHistoryReadLimit);
+    std::int64_t offset = size > limit ? size - limit : 0;
+    std::vector<char> text;
+    if (!ReadSpan(offset, static_cast<std::size_t>(size - offset), &text))
+        return;
+    f->bytesRead += static_cast<std::int64_t>(text.size());
+    std::size_t skip = 0;
+    if (offset > 0) {
+        // The window starts inside some row: what comes before its first line end is that row's rest.
+        auto lf = std::find(text.begin(), text.end(), '\n');
+        skip = lf == text.end() ? text.size() : static_cast<std::size_t>(lf - text.begin()) + 1;
+    }
+    f->start = f->end = offset + static_cast<std::int64_t>(skip);
+    f->head.assign(text.begin() + static_cast<std::ptrdiff_t>(skip),
+                   text.begin() +
+                       static_cast<std::ptrdiff_t>(std::min(text.size(), skip + kFollowHeadBytes)));
+    Settle(f, text, offset, nowUtc);
+}
+
+// Whether rows read before would now count otherwise.
+bool ClockMovedTheRows(const JournalFollower& f, std::int64_t nowUtc) {
+    std::int64_t horizon = nowUtc + kHistoryFutureSlack;
+    return std::min(f.settled.aheadFrom, f.open.aheadFrom) <= horizon ||
+           std::max(f.settled.latest, f.open.latest) > horizon;
+}
+
+} // namespace
+
+bool FollowJournal(JournalFollower* f, std::int64_t nowUtc) {
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+    bool present = DeskFileStamp(kJournalFileName, &size, &modified);
+    if (!f->started || present != f->present || size < f->size || ClockMovedTheRows(*f, nowUtc) ||
+        (size == f->size && modified != f->modified)) {
+        ReadWhole(f, nowUtc);
+        return true;
+    }
+    if (!present || size == f->size)
+        return false;
+    // Appended to: read from the old end on, with the bytes before it that were kept.
+    std::int64_t from = std::min(f->end, f->size - static_cast<std::int64_t>(f->guard.size()));
+    if (size - from > static_cast<std::int64_t>(kHistoryReadLimit)) {
+        ReadWhole(f, nowUtc);
+        return true;
+    }
+    std::vector<char> head;
+    if (from > f->start) {
+        if (!ReadSpan(f->start, f->head.size(), &head))
+            return false;
+        f->bytesRead += static_cast<std::int64_t>(head.size());
+    }
+    std::vector<char> text;
+    if (!ReadSpan(from, static_cast<std::size_t>(size - from), &text))
+        return false;
+    f->bytesRead += static_cast<std::int64_t>(text.size());
+    std::size_t guardAt =
+        static_cast<std::size_t>(f->size - static_cast<std::int64_t>(f->guard.size()) - from);
+    bool same =
+        text.size() >= guardAt + f->guard.size() &&
+        std::equal(f->guard.begin(), f->guard.end(), text.begin() + static_cast<std::ptrdiff_t>(guardAt));
+    if (from > f->start)
+        same = same && head.size() == f->head.size() && std::equal(head.begin(), head.end(), f->head.begin());
+    else
+        same = same && text.size() >= static_cast<std::size_t>(f->start - from) + f->head.size() &&
+               std::equal(f->head.begin(), f->head.end(), text.begin() + (f->start - from));
+    if (!same) {
+        ReadWhole(f, nowUtc);
+        return true;
+    }
+    f->modified = modified;
+    if (f->head.size() < kFollowHeadBytes && from <= f->start) {
+        std::size_t at = static_cast<std::size_t>(f->start - from);
+        f->head.assign(text.begin() + static_cast<std::ptrdiff_t>(at),
+                       text.begin() +
+                           static_cast<std::ptrdiff_t>(std::min(text.size(), at + kFollowHeadBytes)));
+    }
+    Settle(f, text, from, nowUtc);
+    return true;
+}
+
+void FollowedHistory(const JournalFollower& f, std::int64_t nowUtc, std::int32_t nowOffset, History* out) {
+    if (f.open.rows == 0 && f.open.unreadable == 0) {
+        SummariseHistory(f.settled, nowUtc, nowOffset, out);
+        return;
+    }
+    HistoryTally all = f.settled;
+    for (const auto& entry : f.open.days) {
+        HistoryDay& d = all.days.emplace(entry.first, HistoryDay{entry.first, 0, 0, 0, 0}).first->second;
+        d.caps += entry.second.caps;
+        d.fcFrags += entry.second.fcFrags;
+        d.returns += entry.second.returns;
+        d.seconds += entry.second.seconds;
+    }
+    all.rows += f.open.rows;
+    all.unreadable += f.open.unreadable;
+    SummariseHistory(all, nowUtc, nowOffset, out);
 }
 
 void LoadHistory(History* out) {
@@ -318,9 +481,25 @@ void LoadHistory(History* out) {
         now = std::int64_t{1} << 40; // no clock: no row is too far ahead, and no day is today
     else if (!DeskUtcOffset(now, &offset))
         offset = 0;
-    std::vector<char> text;
-    ReadJournalTail(kHistoryReadLimit, &text);
-    BuildHistory(text.data(), text.size(), now, offset, out);
+    JournalFollower follower;
+    FollowJournal(&follower, now);
+    FollowedHistory(follower, now, offset, out);
+}
+
+void AddVisitSoFar(std::int32_t seconds, std::int64_t nowUtc, std::int32_t nowOffset, History* out) {
+    std::int64_t day = FloorDiv(nowUtc + nowOffset - seconds, 86400);
+    std::vector<HistoryDay>& days = out->days;
+    auto it = std::lower_bound(days.begin(), days.end(), day,
+                               [](const HistoryDay& d, std::int64_t value) { return d.day < value; });
+    if (it != days.end() && it->day == day) {
+        it->seconds += seconds;
+    } else if (it != days.begin() || days.size() < static_cast<std::size_t>(kHistoryDays)) {
+        days.insert(it, HistoryDay{day, 0, 0, 0, seconds});
+        if (days.size() > static_cast<std::size_t>(kHistoryDays))
+            days.erase(days.begin());
+    }
+    if (out->today.day == day)
+        out->today.seconds += seconds;
 }
 
 void FormatHistorySummary(const HistoryDay& today, const LifetimeTotals& lifetime, char* out,

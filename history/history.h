@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -65,12 +67,61 @@ struct History {
     std::int64_t unreadable;      // rows that could not be read
 };
 
-// Groups the rows by the local date in their own time text; a visit counts for the day it started
-// (its time minus its seconds, at its own offset). `now` decides today and what is too far ahead.
+// Rows read so far, grouped by day: what a reader keeps between two reads of a growing journal.
+struct HistoryTally {
+    std::map<std::int64_t, HistoryDay> days; // every day that has rows
+    std::int64_t rows = 0;
+    std::int64_t unreadable = 0;
+    // The earliest instant of a row left out for being too far ahead, and the latest of a row
+    // counted: `now` passing the first, or going back before the second, changes what is counted.
+    std::int64_t aheadFrom = std::numeric_limits<std::int64_t>::max();
+    std::int64_t latest = std::numeric_limits<std::int64_t>::min();
+};
+
+// Adds the records of text, which starts at a record start, to the tally: a row counts for the local
+// date in its own time text, a visit for the day it started (its time minus its seconds, at its own
+// offset), and a row more than kHistoryFutureSlack after `now` as unreadable. With settledOnly it
+// stops at the first record that runs into the end of the text (a row still being written, whose
+// reading more text may change) and returns where that record starts; otherwise it reads to the end.
+std::size_t TallyJournal(const char* text, std::size_t size, std::int64_t nowUtc, bool settledOnly,
+                         HistoryTally* tally);
+// The tally as the window shows it: the last kHistoryDays days that have rows, and today.
+void SummariseHistory(const HistoryTally& tally, std::int64_t nowUtc, std::int32_t nowOffset, History* out);
+// Tally and summary of a whole text.
 void BuildHistory(const char* text, std::size_t size, std::int64_t nowUtc, std::int32_t nowOffset,
                   History* out);
+
+// Follows the journal through the seam as it grows. The first read takes the journal's end as
+// LoadHistory does; later ones read only the bytes appended since, and read everything again only
+// when the file is gone, got shorter, was rewritten at its size, or changed before its old end (its
+// first and its last bytes read are kept and compared), or when the clock makes rows read before
+// count otherwise (a row too far ahead comes due, or the clock goes back).
+struct JournalFollower {
+    bool started = false;
+    bool present = false;
+    std::int64_t size = 0; // the file's stamp at the last read
+    std::int64_t modified = 0;
+    std::int64_t start = 0;     // where the first record read starts
+    std::int64_t end = 0;       // where the records not yet settled start
+    std::string head;           // the bytes from start, as read
+    std::string guard;          // the last bytes read, up to size
+    HistoryTally settled;       // the records from start to end
+    HistoryTally open;          // the rest: a row still being written, and what follows it
+    std::int64_t bytesRead = 0; // through the seam, in all
+    std::int64_t fullReads = 0;
+};
+
+// Brings the follower up to the journal's present state; true when it read anything.
+bool FollowJournal(JournalFollower* follower, std::int64_t nowUtc);
+void FollowedHistory(const JournalFollower& follower, std::int64_t nowUtc, std::int32_t nowOffset,
+                     History* out);
 // The journal through the seam, at the present time; no journal is an empty history.
 void LoadHistory(History* out);
+
+// Adds a visit that is going on and has no row yet, `seconds` long so far, where its row will count:
+// to the day it began (at now's offset), which is shown even when it has no rows yet, and to today
+// when that is the day.
+void AddVisitSoFar(std::int32_t seconds, std::int64_t nowUtc, std::int32_t nowOffset, History* out);
 
 struct LifetimeTotals {
     std::int64_t caps;

@@ -48,6 +48,27 @@ bool LearnCleanEnd() {
     return ReadJournalTail(kTailBytes, &tail) && JournalEndsAtRowStart(tail.data(), tail.size());
 }
 
+std::size_t HeaderLine(char* out) {
+    std::size_t length = std::strlen(kJournalHeader);
+    std::memcpy(out, kJournalHeader, length);
+    out[length] = '\r';
+    out[length + 1] = '\n';
+    return length + 2;
+}
+
+// Whether the file is empty, or holds the start of the header line and nothing else: the first
+// write, cut short by a crash or a full disk. The next write completes the header, so the file
+// keeps its header line and no row is lost.
+bool HoldsHeaderStart(std::int64_t size, const char* header, std::size_t headerLength) {
+    if (size == 0)
+        return true;
+    if (size < 0 || size > static_cast<std::int64_t>(headerLength))
+        return false;
+    char bytes[64];
+    long got = DeskReadFileAt(kJournalFileName, 0, bytes, static_cast<std::size_t>(size));
+    return got == size && std::memcmp(bytes, header, static_cast<std::size_t>(size)) == 0;
+}
+
 } // namespace
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -165,13 +186,12 @@ bool JournalAppend(const char* event, std::int32_t count, const char* player) {
     std::int64_t size = 0;
     if (!DeskFileStamp(kJournalFileName, &size, nullptr))
         size = 0;
-    if (size == 0) {
-        std::size_t headerLength = std::strlen(kJournalHeader);
-        std::memcpy(buffer, kJournalHeader, headerLength);
-        buffer[headerLength] = '\r';
-        buffer[headerLength + 1] = '\n';
-        n = headerLength + 2;
-        writer = JournalWriter{true, true, 0};
+    char header[64];
+    std::size_t headerLength = HeaderLine(header);
+    if (HoldsHeaderStart(size, header, headerLength)) {
+        n = headerLength - static_cast<std::size_t>(size);
+        std::memcpy(buffer, header + size, n);
+        writer = JournalWriter{true, true, size};
     } else if (!writer.known || writer.size != size) {
         writer = JournalWriter{true, LearnCleanEnd(), size};
     }

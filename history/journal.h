@@ -41,9 +41,10 @@ bool FormatJournalTime(std::int64_t utcSeconds, std::int32_t offsetSeconds, char
 std::size_t FormatJournalRow(const char* time, const char* event, std::int32_t count, const char* player,
                              char* out, std::size_t size);
 
-// Appends a row stamped now, in local time, in one write (with the header when the file is new or
-// empty). Safe from both threads. A journal that cannot be written changes nothing else and shows
-// nothing; the next row that can be written is. False when this row was not written in full.
+// Appends a row stamped now, in local time, in one write (with the header when the file is new,
+// empty, or the rest of it when the file holds only its start). Safe from both threads. A journal that cannot
+// be written changes nothing else and shows nothing; the next row that can be written is. False when this row
+// was not written in full.
 bool JournalAppend(const char* event, std::int32_t count, const char* player);
 
 // Forgets what the writer learnt about the file's end, as at start-up (for tests).

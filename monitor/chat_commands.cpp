@@ -90,16 +90,21 @@ void AnnounceTitle(const char* title) {
 
 enum class Media { Play, Search, Current, Pause, Shuffle, Repeat, Next, Previous, Stop };
 
+// A player that can tell when nothing plays says so when asked, and is quiet after a command.
+void AnnounceSong(const MediaPlayer* player, const char* song, bool asked) {
+    if (player->noSong && (!song || song[0] == '\0')) {
+        if (asked)
+            Reply(FormatText(player->noSong, ChatPrefix()));
+        return;
+    }
+    AnnounceTitle(song);
+}
+
 void RunMedia(Media command, const char* query = "") {
-    // Any other mode can come only from a damaged data file: "!winamp" or "!wmp" repairs it.
+    // Any other mode can come only from a damaged data file: "!winamp", "!wmp" or "!other" repairs it.
     const MediaPlayer* player = MediaPlayerForMode(Tracker.PlayerMode);
     if (!player)
         return;
-    WindowHandle window = player->find();
-    if (!window) {
-        Reply(FormatText(player->notFound, ChatPrefix()));
-        return;
-    }
     const char* done = nullptr;
     unsigned id = 0;
     switch (command) {
@@ -110,16 +115,29 @@ void RunMedia(Media command, const char* query = "") {
     case Media::Play: id = player->play; break;
     case Media::Next: id = player->next; break;
     case Media::Previous: id = player->previous; break;
-    case Media::Current: AnnounceTitle(player->nowPlaying(window, Speaking())); return;
-    case Media::Search: AnnounceTitle(player->search(window, query, Speaking())); return;
+    case Media::Current:
+    case Media::Search: break;
     }
-    SendPlayerCommand(window, id);
+    // A command the player does not have does nothing, and says nothing.
+    if (id == 0 && command != Media::Current && command != Media::Search)
+        return;
+    WindowHandle window = player->find();
+    if (!window) {
+        if (player->notFound)
+            Reply(FormatText(player->notFound, ChatPrefix()));
+        return;
+    }
+    if (command == Media::Current)
+        return AnnounceSong(player, player->nowPlaying(window, Speaking()), true);
+    if (command == Media::Search)
+        return AnnounceSong(player, player->search(window, query, Speaking()), false);
+    player->send(window, id);
     if (done) {
         Reply(FormatText(done, ChatPrefix()));
         return;
     }
     DeskSleep(player->settleMs);
-    AnnounceTitle(player->nowPlaying(window, Speaking()));
+    AnnounceSong(player, player->nowPlaying(window, Speaking()), false);
 }
 
 template <Media command> void Run(const char* query) {
@@ -139,6 +157,9 @@ void RunWinampMode(const char*) {
 }
 void RunWmpMode(const char*) {
     SetPlayerMode(1);
+}
+void RunOtherMode(const char*) {
+    SetPlayerMode(3);
 }
 
 enum class Gate {
@@ -169,6 +190,7 @@ const ChatCommand kChatCommands[] = {
     {"%s: !echo\r", Gate::Power, false, RunToggleEcho},
     {"%s: !winamp\r", Gate::Power, false, RunWinampMode},
     {"%s: !wmp\r", Gate::Power, false, RunWmpMode},
+    {"%s: !other\r", Gate::Power, false, RunOtherMode},
     {"%s: !play\r", Gate::Power, false, Run<Media::Play>},
     {"%s: !play", Gate::Power, true, Run<Media::Search>},
     {"%s: !current\r", Gate::Power, false, Run<Media::Current>},

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "history/journal.h"
+#include "monitor/game_console.h"
 #include "monitor/monitor.h"
 #include "support/data_file.h"
 #include "support/string_helpers.h"
@@ -37,12 +38,6 @@ std::int32_t CalendarSeconds() {
 std::mutex visitLock;
 bool visitOpen = false;
 
-void BeginVisit() {
-    std::lock_guard<std::mutex> guard(visitLock);
-    Monitor.VisitStart = CalendarSeconds();
-    visitOpen = true;
-}
-
 // True for the one caller that takes the visit's row, with the visit's seconds so far.
 bool ClaimVisitRow(std::int32_t* seconds) {
     std::lock_guard<std::mutex> guard(visitLock);
@@ -60,6 +55,12 @@ void JournalVisit(std::int32_t seconds, const char* name) {
 
 } // namespace
 
+void BeginVisitSince(std::int32_t calendarSeconds) {
+    std::lock_guard<std::mutex> guard(visitLock);
+    Monitor.VisitStart = calendarSeconds;
+    visitOpen = true;
+}
+
 void ResetMonitorValues() {
     Monitor.LastSeenIndex = -1;
     {
@@ -70,6 +71,7 @@ void ResetMonitorValues() {
     Monitor.GreetPending = false;
     std::memset(Monitor.JoinerName, 0, sizeof Monitor.JoinerName);
     Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
+    ResetStartedClient();
     lastClaimedSize = 0;
 }
 
@@ -94,6 +96,8 @@ void MonitorStart() {
 }
 
 bool MonitorSearchStep() {
+    if (TakeStartedClient())
+        return true;
     if (!Tracker.ConsoleWindow)
         Tracker.ConsoleWindow = DeskFindWindow(kConsoleClass, nullptr);
     DeskSleep(1000);
@@ -101,19 +105,7 @@ bool MonitorSearchStep() {
 }
 
 void MonitorAttach() {
-    WindowHandle child = DeskGetWindow(Tracker.ConsoleWindow, kGwChild);
-    Tracker.ConsoleInput = child;
-    for (int step = 0; step < 4; ++step)
-        child = DeskGetWindow(child, kGwHwndNext);
-    Tracker.LogControl = child;
-
-    // What the log holds already is history: only remember where it ends.
-    std::int32_t size = 0;
-    char* text = ReadConsoleLog(&size);
-    Monitor.LastSeenIndex = CheckTerminated(text, size) - 1;
-    std::free(text);
-    DeskSleep(1000);
-    BeginVisit();
+    CurrentConsole().attach();
     Monitor.SessionCaps = Monitor.SessionFcFrags = Monitor.SessionReturns = 0;
 }
 
@@ -165,18 +157,7 @@ void ForEachChunkLine(char* chunk, std::int32_t size, bool includeFirst, void (*
 }
 
 void MonitorPoll() {
-    DeskShowWindow(Tracker.ConsoleWindow, kSwShow);
-    std::int32_t size = 0;
-    char* text = ReadConsoleLog(&size);
-    std::int32_t current = CheckTerminated(text, size) - 1;
-    // When nothing of the text was seen before (no text last time, or the console replaced its
-    // whole log), its first line is as new as the rest.
-    bool allNew = Monitor.LastSeenIndex == -1 || current < Monitor.LastSeenIndex;
-    std::int32_t start = allNew ? 0 : Monitor.LastSeenIndex;
-    Monitor.LastSeenIndex = current;
-    if (text)
-        ForEachChunkLine(text + start, size - start, allNew, HandleConsoleLine);
-    std::free(text);
+    CurrentConsole().readLines(HandleConsoleLine);
     DeskSleep(1000);
 }
 
@@ -187,7 +168,7 @@ void MonitorDetach() {
         JournalVisit(sinceStart, Tracker.PlayerName);
     Tracker.TotalSeconds = WrapAdd(Tracker.TotalSeconds, seconds);
     SaveStats();
-    Tracker.ConsoleWindow = 0;
+    CurrentConsole().detach();
     SetPlayerName("", 0);
 }
 
@@ -197,7 +178,7 @@ std::uint32_t MonitorThread(void*) {
         while (!MonitorSearchStep()) {
         }
         MonitorAttach();
-        while (DeskIsWindow(Tracker.ConsoleWindow))
+        while (CurrentConsole().alive())
             MonitorPoll();
         MonitorDetach();
     }

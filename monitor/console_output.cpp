@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "monitor/game_console.h"
 #include "monitor/monitor.h"
 #include "support/window_ids.h"
 
@@ -28,9 +29,13 @@ void MarkCheck(unsigned id, std::int32_t flag) {
     DeskCheckMenuItem(Tracker.MainWindow, id, flag != 0);
 }
 
+// Winamp for 0, Other player for 3, and WMP for every other value, a damaged file's included.
 void MarkPlayerMode() {
-    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_WMP,
-                           Tracker.PlayerMode == 0 ? IDM_WINAMP : IDM_WMP);
+    std::int32_t mode = Tracker.PlayerMode;
+    DeskCheckMenuRadioItem(Tracker.MainWindow, IDM_WINAMP, IDM_OTHER_PLAYER,
+                           mode == 0   ? IDM_WINAMP
+                           : mode == 3 ? IDM_OTHER_PLAYER
+                                       : IDM_WMP);
 }
 
 } // namespace
@@ -53,14 +58,13 @@ std::intptr_t SendToConsole(const char* text) {
     if (!DeskIsWindow(Tracker.MainWindow))
         return 0;
     // The other thread may wrap the text pool over the text during the wait.
-    std::string line = FitTypedLine(text ? text : "", kMaxTypedLine);
+    std::string line = text ? text : "";
     DeskSleep(1000);
-    // Both threads type into the one input line: each enters its own text before the other sets one.
+    // Both threads type into the one console: each enters its whole line before the other begins.
     static std::mutex typing;
     std::lock_guard<std::mutex> guard(typing);
-    WindowHandle input = Tracker.ConsoleInput;
-    DeskSendMessage(input, kWmSetText, 0, reinterpret_cast<std::intptr_t>(line.c_str()));
-    return DeskSendMessage(input, kWmChar, 13, 0);
+    const GameConsole& console = CurrentConsole();
+    return console.type(FitTypedLine(line, console.typeLimit));
 }
 
 void TogglePower() {
@@ -90,7 +94,9 @@ void ToggleEcho() {
 void SetPlayerMode(std::int32_t mode) {
     Tracker.PlayerMode = mode;
     MarkPlayerMode();
-    Announce(mode == 0 ? "%s \"^1Winamp^7 mode initialized.\"" : "%s \"^1WMP^7 mode initialized.\"");
+    Announce(mode == 0   ? "%s \"^1Winamp^7 mode initialized.\""
+             : mode == 3 ? "%s \"^1Other player^7 mode initialized.\""
+                         : "%s \"^1WMP^7 mode initialized.\"");
 }
 
 void SyncSwitchIndicators() {

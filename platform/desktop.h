@@ -23,6 +23,7 @@ constexpr unsigned kWmClose = 0x0010;
 constexpr unsigned kWmChar = 0x0102;
 constexpr unsigned kWmCommand = 0x0111;
 constexpr unsigned kWmLButtonDown = 0x0201;
+constexpr unsigned kWmAppCommand = 0x0319;
 constexpr unsigned kBmClick = 0x00F5;
 constexpr unsigned kLvmGetItemCount = 0x1004;
 constexpr unsigned kLvmGetItemTextA = 0x102D;
@@ -34,6 +35,7 @@ constexpr int kSwHide = 0;
 constexpr int kSwShow = 5;
 
 constexpr unsigned kMbIconInformation = 0x40;
+constexpr unsigned kMbIconWarning = 0x30;
 
 // Windows.
 WindowHandle DeskFindWindow(const char* className, const char* title);
@@ -49,6 +51,8 @@ int DeskGetWindowText(WindowHandle window, char* buffer, int size);
 bool DeskShowWindow(WindowHandle window, int command);
 bool DeskIsWindow(WindowHandle window);
 std::uint32_t DeskGetWindowProcessId(WindowHandle window);
+// The window's class name, cut to fit with its terminator; 0 when there is no such window.
+int DeskGetClassName(WindowHandle window, char* buffer, int size);
 
 // Labels and menu marks of a window of this process (no-ops on a null window).
 void DeskSetLabelText(WindowHandle parent, int id, const char* text);
@@ -69,6 +73,9 @@ RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size);
 bool DeskRemoteWrite(ProcessHandle process, RemoteAddress address, const void* data, std::size_t size);
 bool DeskRemoteRead(ProcessHandle process, RemoteAddress address, void* data, std::size_t size);
 void DeskRemoteFree(ProcessHandle process, RemoteAddress address);
+// The full path of the process's image file; false (and an empty text) when it cannot be read or
+// does not fit.
+bool DeskGetProcessImagePath(std::uint32_t processId, char* buffer, std::size_t size);
 
 // Time.
 void DeskSleep(std::uint32_t milliseconds);
@@ -99,3 +106,46 @@ bool DeskFileStamp(const char* path, std::int64_t* size, std::int64_t* modified)
 long DeskReadFileAt(const char* path, std::int64_t offset, void* data, std::size_t size);
 // Seconds by which local time is ahead of UTC at this calendar time.
 bool DeskUtcOffset(std::int64_t seconds, std::int32_t* offsetSeconds);
+
+// The game client the companion starts itself, in a hidden console of its own that the client
+// inherits. The console is the companion's one console: typing and reading name no handle.
+struct ConsoleKey {
+    std::uint16_t virtualKey;
+    std::uint16_t character; // UTF-16
+};
+constexpr std::uint16_t kVkReturn = 0x0D;
+
+// Frees the console this program had, makes a new one and hides it, opens its input and screen
+// buffer and makes the buffer large, then starts the program in `folder` (null: the current one)
+// with creation flags 0. The process, or 0 with Windows' reason in `reason`.
+ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, const char* folder,
+                                    char* reason, std::size_t reasonSize);
+// False once the process has ended (or for no process).
+bool DeskProcessRunning(ProcessHandle process);
+// Key-down events into the console's input queue, all in one write; the number written.
+std::size_t DeskWriteConsoleKeys(const ConsoleKey* keys, std::size_t count);
+// Events waiting in the console's input queue; -1 without a console.
+long DeskConsoleQueued();
+// VkKeyScanW: the virtual key in the low byte and the shift state in the high byte, -1 for a
+// character that no key of the keyboard layout types.
+std::int16_t DeskKeyScan(std::uint16_t character);
+// Text of the ANSI code page as UTF-16; the units written (at most size).
+std::size_t DeskAnsiToWide(const char* text, std::size_t length, std::uint16_t* out, std::size_t size);
+// The console's screen buffer: its size in characters and the cursor's row; false without one.
+bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* cursorRow);
+// One row of the screen buffer in the ANSI code page, blanks kept, terminated; the bytes written.
+int DeskConsoleRow(std::int32_t row, char* text, int size);
+
+// The user's Documents folder, without a trailing backslash.
+bool DeskDocumentsFolder(char* path, std::size_t size);
+// Calls `each` for every entry of a folder but "." and ".."; false when it cannot be listed.
+bool DeskListFolder(const char* folder, void (*each)(const char* name, bool isFolder, void* context),
+                    void* context);
+// The profile functions of Windows on a settings file; a file name without a folder lies in the
+// current directory, as the data file does. Read gives the value's length (the empty text for a
+// key that is not there).
+long DeskProfileRead(const char* file, const char* section, const char* key, char* value, std::size_t size);
+bool DeskProfileWrite(const char* file, const char* section, const char* key, const char* value);
+// The Open dialog for a program file (*.exe), starting at `path`; false when cancelled, else the
+// choice in `path`. The current directory stays where it was.
+bool DeskChooseProgram(WindowHandle owner, const char* title, char* path, std::size_t size);

@@ -1,9 +1,14 @@
 // The seam on Windows: each call is the Win32 call it mirrors.
 #include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
 
 #include "platform/desktop.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +22,45 @@ WindowHandle FromHwnd(HWND window) {
 
 HANDLE ToHandle(ProcessHandle process) {
     return reinterpret_cast<HANDLE>(process);
+}
+
+// The console given to the started client; both ends opened once per start.
+HANDLE consoleIn = INVALID_HANDLE_VALUE;
+HANDLE consoleOut = INVALID_HANDLE_VALUE;
+// Wide enough for a typed line of 254 characters and its echo, tall enough to scroll seldom.
+constexpr SHORT kScreenWidth = 300;
+constexpr SHORT kScreenHeight = 3000;
+
+HANDLE OpenConsoleEnd(const char* name) {
+    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+void CloseConsoleEnds() {
+    for (HANDLE* end : {&consoleIn, &consoleOut}) {
+        if (*end != INVALID_HANDLE_VALUE)
+            CloseHandle(*end);
+        *end = INVALID_HANDLE_VALUE;
+    }
+}
+
+void SayWhy(DWORD error, char* reason, std::size_t size) {
+    if (size == 0)
+        return;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                             reason, static_cast<DWORD>(size), nullptr);
+    while (n > 0 && (reason[n - 1] == '\r' || reason[n - 1] == '\n' || reason[n - 1] == ' '))
+        reason[--n] = '\0';
+    if (n == 0)
+        std::snprintf(reason, size, "Windows error %lu.", static_cast<unsigned long>(error));
+}
+
+// A settings file without a folder lies in the current directory; the profile functions would
+// look for it in the Windows folder.
+std::string SettingsPath(const char* file) {
+    char full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameA(file, sizeof full, full, nullptr);
+    return n > 0 && n < sizeof full ? std::string(full) : std::string(file);
 }
 
 } // namespace
@@ -65,6 +109,12 @@ std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
     if (window)
         GetWindowThreadProcessId(ToHwnd(window), &processId);
     return processId;
+}
+
+int DeskGetClassName(WindowHandle window, char* buffer, int size) {
+    if (size > 0)
+        buffer[0] = '\0';
+    return window && size > 0 ? GetClassNameA(ToHwnd(window), buffer, size) : 0;
 }
 
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
@@ -141,6 +191,21 @@ void DeskRemoteFree(ProcessHandle process, RemoteAddress address) {
     if (address)
         VirtualFreeEx(ToHandle(process), reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), 0,
                       MEM_RELEASE);
+}
+
+bool DeskGetProcessImagePath(std::uint32_t processId, char* buffer, std::size_t size) {
+    if (size == 0)
+        return false;
+    buffer[0] = '\0';
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    DWORD length = static_cast<DWORD>(size);
+    bool ok = QueryFullProcessImageNameA(process, 0, buffer, &length) != 0;
+    CloseHandle(process);
+    if (!ok)
+        buffer[0] = '\0';
+    return ok;
 }
 
 void DeskSleep(std::uint32_t milliseconds) {
@@ -269,4 +334,159 @@ bool DeskUtcOffset(std::int64_t seconds, std::int32_t* offsetSeconds) {
     *offsetSeconds = days * 86400 + (localCopy.tm_hour - utc->tm_hour) * 3600 +
                      (localCopy.tm_min - utc->tm_min) * 60 + (localCopy.tm_sec - utc->tm_sec);
     return true;
+}
+
+ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, const char* folder,
+                                    char* reason, std::size_t reasonSize) {
+    if (reasonSize > 0)
+        reason[0] = '\0';
+    CloseConsoleEnds();
+    // A 32-bit program under WOW64 gets no new console while it still holds one.
+    FreeConsole();
+    if (!AllocConsole()) {
+        SayWhy(GetLastError(), reason, reasonSize);
+        return 0;
+    }
+    if (HWND window = GetConsoleWindow())
+        ShowWindow(window, SW_HIDE);
+    consoleIn = OpenConsoleEnd("CONIN$");
+    consoleOut = OpenConsoleEnd("CONOUT$");
+    COORD size = {kScreenWidth, kScreenHeight};
+    SetConsoleScreenBufferSize(consoleOut, size);
+    std::vector<char> line(commandLine, commandLine + std::strlen(commandLine) + 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    // Flags 0: the client finds the console as its parent's. A new console would leave a GUI client
+    // without one, and a detached one breaks its runtime's output.
+    if (!CreateProcessA(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started)) {
+        SayWhy(GetLastError(), reason, reasonSize);
+        return 0;
+    }
+    CloseHandle(started.hThread);
+    return reinterpret_cast<ProcessHandle>(started.hProcess);
+}
+
+bool DeskProcessRunning(ProcessHandle process) {
+    return process && WaitForSingleObject(ToHandle(process), 0) == WAIT_TIMEOUT;
+}
+
+std::size_t DeskWriteConsoleKeys(const ConsoleKey* keys, std::size_t count) {
+    std::vector<INPUT_RECORD> records(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
+        records[i].EventType = KEY_EVENT;
+        key.bKeyDown = TRUE;
+        key.wRepeatCount = 1;
+        key.wVirtualKeyCode = keys[i].virtualKey;
+        key.wVirtualScanCode = static_cast<WORD>(MapVirtualKeyW(keys[i].virtualKey, MAPVK_VK_TO_VSC));
+        key.uChar.UnicodeChar = static_cast<WCHAR>(keys[i].character);
+        key.dwControlKeyState = 0;
+    }
+    DWORD written = 0;
+    if (count == 0 || !WriteConsoleInputW(consoleIn, records.data(), static_cast<DWORD>(count), &written))
+        return 0;
+    return written;
+}
+
+long DeskConsoleQueued() {
+    DWORD events = 0;
+    return GetNumberOfConsoleInputEvents(consoleIn, &events) ? static_cast<long>(events) : -1;
+}
+
+std::int16_t DeskKeyScan(std::uint16_t character) {
+    return VkKeyScanW(static_cast<WCHAR>(character));
+}
+
+std::size_t DeskAnsiToWide(const char* text, std::size_t length, std::uint16_t* out, std::size_t size) {
+    if (length == 0 || size == 0)
+        return 0;
+    std::vector<WCHAR> wide(length);
+    int n =
+        MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), wide.data(), static_cast<int>(length));
+    std::size_t units = n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (units > size)
+        units = size;
+    for (std::size_t i = 0; i < units; ++i)
+        out[i] = wide[i];
+    return units;
+}
+
+bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* cursorRow) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(consoleOut, &info))
+        return false;
+    *width = info.dwSize.X;
+    *height = info.dwSize.Y;
+    *cursorRow = info.dwCursorPosition.Y;
+    return true;
+}
+
+int DeskConsoleRow(std::int32_t row, char* text, int size) {
+    if (size <= 0)
+        return 0;
+    text[0] = '\0';
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(consoleOut, &info) || row < 0 || row >= info.dwSize.Y)
+        return 0;
+    std::vector<WCHAR> wide(static_cast<std::size_t>(info.dwSize.X));
+    DWORD got = 0;
+    COORD at = {0, static_cast<SHORT>(row)};
+    if (!ReadConsoleOutputCharacterW(consoleOut, wide.data(), static_cast<DWORD>(wide.size()), at, &got))
+        return 0;
+    int n =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(got), text, size - 1, nullptr, nullptr);
+    n = n > 0 ? n : 0;
+    text[n] = '\0';
+    return n;
+}
+
+bool DeskDocumentsFolder(char* path, std::size_t size) {
+    char folder[MAX_PATH] = "";
+    if (size == 0 || SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK)
+        return false;
+    std::size_t n = std::strlen(folder);
+    if (n >= size)
+        return false;
+    std::memcpy(path, folder, n + 1);
+    return true;
+}
+
+bool DeskListFolder(const char* folder, void (*each)(const char* name, bool isFolder, void* context),
+                    void* context) {
+    std::string pattern = std::string(folder) + "\\*";
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
+            each(entry.cFileName, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, context);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return true;
+}
+
+long DeskProfileRead(const char* file, const char* section, const char* key, char* value, std::size_t size) {
+    if (size == 0)
+        return 0;
+    return static_cast<long>(GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(size),
+                                                      SettingsPath(file).c_str()));
+}
+
+bool DeskProfileWrite(const char* file, const char* section, const char* key, const char* value) {
+    return WritePrivateProfileStringA(section, key, value, SettingsPath(file).c_str()) != 0;
+}
+
+bool DeskChooseProgram(WindowHandle owner, const char* title, char* path, std::size_t size) {
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = ToHwnd(owner);
+    dialog.lpstrFilter = "Programs (*.exe)\0*.exe\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = static_cast<DWORD>(size);
+    dialog.lpstrTitle = title;
+    // The data file lies in the current directory: the dialog must not move it.
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    return GetOpenFileNameA(&dialog) != 0;
 }

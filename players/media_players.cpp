@@ -1,5 +1,10 @@
+#include <string>
+
+#include "players/known_players.h"
+#include "players/player_windows.h"
 #include "players/players.h"
 #include "players/winamp_ipc.h"
+#include "support/tracker_state.h"
 
 namespace {
 
@@ -24,10 +29,40 @@ const char* WmpSearch(WindowHandle player, const char* query, bool willSay) {
     return WmpTitle(player, willSay);
 }
 
+// The known player the last look-up found, for the title read after the command. Monitor thread only.
+FoundPlayer otherFound = {0, nullptr};
+std::string otherSong;
+
+WindowHandle FindOther() {
+    otherFound = FindKnownPlayer();
+    return otherFound.window ? otherFound.window : Tracker.MainWindow;
+}
+
+// Empty for the companion's own window, for a player whose window has closed since the look-up, and
+// for a title that says nothing plays.
+const char* OtherTitle(WindowHandle player, bool) {
+    otherSong.clear();
+    if (player && player == otherFound.window && otherFound.player)
+        otherSong = ReadSong(player, *otherFound.player);
+    return otherSong.c_str();
+}
+
+// A search needs a player's own interface: "!play <text>" plays, as "!play" does.
+const char* OtherSearch(WindowHandle player, const char*, bool willSay) {
+    SendAppCommand(player, kAppCommandMediaPlay);
+    DeskSleep(kOtherPlayerSettleMs);
+    return OtherTitle(player, willSay);
+}
+
 } // namespace
+
+void SendAppCommand(WindowHandle target, unsigned command) {
+    SendToWindow(target, kWmAppCommand, Tracker.MainWindow, static_cast<std::intptr_t>(command << 16));
+}
 
 const MediaPlayer kWinampPlayer = {
     "%s \"^1Winamp window not found!\"",
+    nullptr,
     kWinampPlay,
     kWinampNext,
     kWinampPrevious,
@@ -36,6 +71,7 @@ const MediaPlayer kWinampPlayer = {
     kWinampToggleRepeat,
     kWinampStop,
     kWinampSettleMs,
+    SendPlayerCommand,
     FindWinampWindow,
     WinampTitle,
     WinampSearch,
@@ -43,6 +79,7 @@ const MediaPlayer kWinampPlayer = {
 
 const MediaPlayer kWmpPlayer = {
     "%s \"^1WMP window not found!\"",
+    nullptr,
     kWmpPlayPause,
     kWmpNext,
     kWmpPrevious,
@@ -51,11 +88,34 @@ const MediaPlayer kWmpPlayer = {
     kWmpToggleRepeat,
     kWmpStop,
     kWmpSettleMs,
+    SendPlayerCommand,
     FindWmpWindow,
     WmpTitle,
     WmpSearch,
 };
 
+const MediaPlayer kOtherPlayer = {
+    nullptr,
+    "%s \"^1No song title found^7\"",
+    kAppCommandMediaPlay,
+    kAppCommandMediaNextTrack,
+    kAppCommandMediaPreviousTrack,
+    kAppCommandMediaPlayPause,
+    0,
+    0,
+    kAppCommandMediaStop,
+    kOtherPlayerSettleMs,
+    SendAppCommand,
+    FindOther,
+    OtherTitle,
+    OtherSearch,
+};
+
 const MediaPlayer* MediaPlayerForMode(std::int32_t mode) {
-    return mode == 0 ? &kWinampPlayer : mode == 1 ? &kWmpPlayer : nullptr;
+    switch (mode) {
+    case 0: return &kWinampPlayer;
+    case 1: return &kWmpPlayer;
+    case 3: return &kOtherPlayer;
+    default: return nullptr;
+    }
 }

@@ -25,9 +25,20 @@ constexpr unsigned kWmpToggleShuffle = 18842;
 constexpr unsigned kWmpToggleRepeat = 18843;
 constexpr unsigned kWmpProperties = 18779;
 
+// "Other player": the application commands of the keyboard's media keys (WM_APPCOMMAND, the command in
+// lParam's high word). Shuffle and repeat have none.
+constexpr unsigned kAppCommandMediaNextTrack = 11;
+constexpr unsigned kAppCommandMediaPreviousTrack = 12;
+constexpr unsigned kAppCommandMediaStop = 13;
+constexpr unsigned kAppCommandMediaPlayPause = 14;
+constexpr unsigned kAppCommandMediaPlay = 46;
+
 // Pause after play, next, previous and the title search, before the new title is read.
 constexpr std::uint32_t kWinampSettleMs = 200;
 constexpr std::uint32_t kWmpSettleMs = 300;
+// The slowest known player to retitle itself reads its track every 500 ms and retitles on the first
+// read that sees a new one: two of its reads cover a change the command starts within the first.
+constexpr std::uint32_t kOtherPlayerSettleMs = 1000;
 
 // How long a player has to open a dialog it was asked for, on the monotonic tick.
 constexpr std::uint64_t kPlayerDialogWaitMs = 5000;
@@ -76,11 +87,20 @@ const char* WmpPropertiesTitle();
 // the player's process cannot be told.
 void WmpPlaylistSeek(WindowHandle player, const char* query);
 
-// What differs between the two players, for the chat commands that drive them.
+// One application command to the window, synchronous: wParam the companion's main window, lParam the
+// command in its high word with a key's device bits (0). No-op on a null window.
+void SendAppCommand(WindowHandle target, unsigned command);
+
+// What differs between the players, for the chat commands that drive them.
 struct MediaPlayer {
     const char* notFound; // the reply when its window is missing; "%s" takes the chat prefix
+    // The reply to "!current" when nothing plays; null for a player that announces any title it reads.
+    // Such a player's announcement after a command is left out when nothing plays.
+    const char* noSong;
+    // 0: the player has no such command, and the chat command does nothing.
     unsigned play, next, previous, pause, shuffle, repeat, stop;
     std::uint32_t settleMs; // after play, next and previous, before the title is read
+    void (*send)(WindowHandle player, unsigned command);
     WindowHandle (*find)();
     // The song now playing. A player whose title costs a dialog reads nothing unless it is to be said.
     const char* (*nowPlaying)(WindowHandle player, bool willSay);
@@ -90,6 +110,9 @@ struct MediaPlayer {
 
 extern const MediaPlayer kWinampPlayer;
 extern const MediaPlayer kWmpPlayer;
+// The first known player that runs (players/known_players.h), or else the companion's own main window,
+// which leaves the commands to the system's media controls.
+extern const MediaPlayer kOtherPlayer;
 
-// The player of a mode (0 Winamp, 1 Windows Media Player); null for any other mode.
+// The player of a mode (0 Winamp, 1 Windows Media Player, 3 Other player); null for any other mode.
 const MediaPlayer* MediaPlayerForMode(std::int32_t mode);

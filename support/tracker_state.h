@@ -30,7 +30,7 @@ struct TrackerState {
     SharedInt Power;
     SharedInt Silent;
     SharedInt Echo;
-    SharedInt PlayerMode; // 0 Winamp, 1 Windows Media Player
+    SharedInt PlayerMode; // 0 Winamp, 1 Windows Media Player, 3 Other player; others do nothing
     SharedInt TotalSeconds;
     // A slot loaded from the file may hold no terminator: every use stops at kTemplateSize bytes.
     // Read and written on both threads only through the functions below.

@@ -22,7 +22,7 @@ command -v wrestool >/dev/null || { echo "FAIL: wrestool not found (package icou
 headers=$("$objdump" -p "$exe")
 dlls=$(printf '%s\n' "$headers" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
 check "imports only system DLLs ($dlls)" \
-    "[ -z \"\$(printf '%s\n' $dlls | grep -v -x -E 'kernel32.dll|user32.dll|gdi32.dll|comctl32.dll|msvcrt.dll')\" ]"
+    "[ -z \"\$(printf '%s\n' $dlls | grep -v -x -E 'kernel32.dll|user32.dll|gdi32.dll|comctl32.dll|comdlg32.dll|shell32.dll|msvcrt.dll')\" ]"
 check "a PE file for $machine" "\"$objdump\" -f \"$exe\" | grep -q 'file format pei-$machine'"
 check "a GUI program (subsystem 2)" "grep -q -E '^Subsystem\s+0*2\s+\(Windows GUI\)' <<<\"\$headers\""
 

@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "history/history.h"
 #include "history/journal.h"
+#include "monitor/monitor.h"
 #include "support/tracker_state.h"
 #include "ui/history_window.h"
 #include "ui/resource.h"
@@ -28,53 +30,53 @@ struct HistoryView {
     HWND window;
     HFONT font;
     HFONT boldFont;
-    History history;
-    bool present; // the journal was there at the last look
-    std::int64_t size;
-    std::int64_t modified;
+    JournalFollower journal;
+    History history; // as shown: the journal's rows and the visit going on
     LifetimeTotals lifetime;
 };
 
 HistoryView view;
 
-LifetimeTotals CurrentLifetime() {
-    return LifetimeTotals{Tracker.CapsCount.load(), Tracker.FcFragCount.load(), Tracker.ReturnsCount.load(),
-                          Tracker.TotalSeconds.load()};
+bool SameDay(const HistoryDay& a, const HistoryDay& b) {
+    return a.day == b.day && a.caps == b.caps && a.fcFrags == b.fcFrags && a.returns == b.returns &&
+           a.seconds == b.seconds;
+}
+
+bool SameHistory(const History& a, const History& b) {
+    return a.rows == b.rows && a.unreadable == b.unreadable && SameDay(a.today, b.today) &&
+           std::equal(a.days.begin(), a.days.end(), b.days.begin(), b.days.end(), SameDay);
 }
 
 bool SameLifetime(const LifetimeTotals& a, const LifetimeTotals& b) {
     return a.caps == b.caps && a.fcFrags == b.fcFrags && a.returns == b.returns && a.seconds == b.seconds;
 }
 
-// The local date now, as the history counts days.
-std::int64_t Today() {
+// Reads what was appended to the journal, and adds the visit going on to today and to the lifetime
+// figures; true when there is something new to show (a row, midnight, another minute of the visit).
+bool Refresh() {
     std::int64_t now = DeskTime();
-    if (now < 0)
-        return view.history.today.day; // no clock: no midnight either
     std::int32_t offset = 0;
-    if (!DeskUtcOffset(now, &offset))
+    bool clock = now >= 0;
+    if (!clock)
+        now = std::int64_t{1} << 40; // no clock: no row is too far ahead, and no day is today
+    else if (!DeskUtcOffset(now, &offset))
         offset = 0;
-    return FloorDiv(now + offset, 86400);
-}
-
-// Reads the journal again when it changed, or when midnight made another day today; true when
-// there is something new to show.
-bool Refresh(bool force) {
-    std::int64_t size = -1;
-    std::int64_t modified = 0;
-    bool present = DeskFileStamp(kJournalFileName, &size, &modified);
-    bool changed = force || present != view.present || size != view.size || modified != view.modified ||
-                   Today() != view.history.today.day;
-    view.present = present;
-    view.size = size;
-    view.modified = modified;
-    if (changed)
-        LoadHistory(&view.history);
-    LifetimeTotals lifetime = CurrentLifetime();
-    if (!SameLifetime(lifetime, view.lifetime)) {
-        view.lifetime = lifetime;
-        changed = true;
+    // The stored total before the visit: the monitor ends a visit by taking its row and only then
+    // adding its seconds to the total, so the visit is never counted twice.
+    LifetimeTotals lifetime = {Tracker.CapsCount.load(), Tracker.FcFragCount.load(),
+                               Tracker.ReturnsCount.load(), Tracker.TotalSeconds.load()};
+    FollowJournal(&view.journal, now);
+    History history;
+    FollowedHistory(view.journal, now, offset, &history);
+    // Asked after the journal was read: a visit still going on now had no row in what was read.
+    std::int32_t visit = 0;
+    if (clock && VisitSoFar(&visit)) {
+        AddVisitSoFar(visit, now, offset, &history);
+        lifetime.seconds += visit;
     }
+    bool changed = !SameHistory(history, view.history) || !SameLifetime(lifetime, view.lifetime);
+    view.history = std::move(history);
+    view.lifetime = lifetime;
     return changed;
 }
 
@@ -287,8 +289,7 @@ LRESULT MsgCreate(HWND window) {
     view.boldFont = CreateFontIndirectA(&bold);
     if (!view.boldFont)
         view.boldFont = view.font;
-    view.lifetime = CurrentLifetime();
-    Refresh(true);
+    Refresh();
     SetTimer(window, kFollowTimer, kFollowMs, nullptr);
     return 0;
 }
@@ -309,7 +310,7 @@ LRESULT CALLBACK HistoryWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ERASEBKGND: return 1;
     case WM_SIZE: InvalidateRect(window, nullptr, FALSE); return 0;
     case WM_TIMER:
-        if (wParam == kFollowTimer && Refresh(false))
+        if (wParam == kFollowTimer && Refresh())
             InvalidateRect(window, nullptr, FALSE);
         return 0;
     case WM_KEYDOWN:

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "monitor/game_console.h"
 #include "monitor/monitor.h"
 #include "support/data_file.h"
 #include "ui/history_window.h"
@@ -90,6 +91,9 @@ LRESULT MsgCommand(HWND window, WPARAM wParam) {
     case IDM_ECHO: ToggleEcho(); break;
     case IDM_WINAMP: SetPlayerMode(0); break;
     case IDM_WMP: SetPlayerMode(1); break;
+    case IDM_OTHER_PLAYER: SetPlayerMode(3); break;
+    case IDM_START_GAME: StartGame(); break;
+    case IDM_CHOOSE_GAME: ChooseGame(); break;
     case IDM_HISTORY:
         ShowHistoryWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
         break;
@@ -125,6 +129,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
     case WM_LBUTTONDOWN: SendMessageA(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0); return 0;
+    // "Other player" sends its commands here when no known player runs: the default handling gives
+    // them to the shell, and so to whatever plays through the system's media controls.
+    case WM_APPCOMMAND: return DefWindowProcA(window, message, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

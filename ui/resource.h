@@ -9,6 +9,8 @@
 #define IDM_EXIT 9001
 #define IDM_RESPONSE_STRINGS 9002
 #define IDM_HISTORY 9008
+#define IDM_START_GAME 9010
+#define IDM_CHOOSE_GAME 9011
 
 // Icons, bitmaps and the manifest
 #define IDI_QUORVEX 201
@@ -29,4 +31,3 @@
 
 // Controls of the main window
 #define IDC_PICTURE 40001
-#define IDC_STATUSBAR 40006

@@ -77,4 +77,13 @@ constexpr const char* kPropsPlaceholder = "(loading)";
 constexpr unsigned kPressWParam = 1;
 constexpr long kPressLParam = (10L << 16) | 71L; // 0x000A0047
 
+// Fakemedia: a player of today, posing through --class, --process and its titles; it takes
+// WM_APPCOMMAND with the command in lParam's high word.
+constexpr const char* kMediaProgram = "fakemedia";
+constexpr unsigned kMediaNext = 11;
+constexpr unsigned kMediaPrevious = 12;
+constexpr unsigned kMediaStop = 13;
+constexpr unsigned kMediaPlayPause = 14;
+constexpr unsigned kMediaPlay = 46;
+
 } // namespace qxplayers

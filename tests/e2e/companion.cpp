@@ -250,8 +250,8 @@ SCENARIO(menu_switches_announce_and_are_saved) {
     // The game splits at ';' and quotes: each announcement ran as one command.
     std::vector<std::string> all = e2e::file_lines("transcript.txt");
     CHECK_TRUE(Contains(all, "cmd \"^1Winamp^7 mode initialized.\""));
-    const std::vector<std::string> marks = {"9003 checked", "9004 unchecked", "9005 checked",
-                                            "9006 unchecked", "9007 checked radio"};
+    const std::vector<std::string> marks = {"9003 checked",   "9004 unchecked",     "9005 checked",
+                                            "9006 unchecked", "9007 checked radio", "9009 unchecked"};
     CHECK_EQ(marks, MenuMarks(companion));
 
     CHECK_EQ(0, Exit(companion));
@@ -269,16 +269,36 @@ SCENARIO(menu_marks_follow_the_loaded_switches) {
                     std::string("\x05\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x02\0\0\0", 28));
     Companion companion = StartCompanion();
     WaitLabel(companion, 40002, "Num Caps:\n5"); // the marks are set before the labels
-    const std::vector<std::string> loaded = {"9003 unchecked", "9004 checked", "9005 unchecked",
-                                             "9006 unchecked", "9007 checked radio"};
+    const std::vector<std::string> loaded = {"9003 unchecked", "9004 checked",       "9005 unchecked",
+                                             "9006 unchecked", "9007 checked radio", "9009 unchecked"};
     CHECK_EQ(loaded, MenuMarks(companion));
     e2e::post_command(companion.window, 9006);
     e2e::post_command(companion.window, 9003);
     e2e::wait_until([&] { return MenuMarks(companion).at(0) == "9003 checked"; }, 15000,
                     "Power to be marked");
-    const std::vector<std::string> switched = {"9003 checked", "9004 checked", "9005 unchecked",
-                                               "9006 checked radio", "9007 unchecked"};
+    const std::vector<std::string> switched = {"9003 checked",       "9004 checked",   "9005 unchecked",
+                                               "9006 checked radio", "9007 unchecked", "9009 unchecked"};
     CHECK_EQ(switched, MenuMarks(companion));
+}
+
+SCENARIO(menu_marks_start_from_a_stored_other_player) {
+    // Caps 2, Power on, Silent off, Echo off, and "Other player".
+    e2e::write_file("qxdata.dat",
+                    std::string("\x02\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\0\0\0\x03\0\0\0", 28));
+    Companion companion = StartCompanion();
+    WaitLabel(companion, 40002, "Num Caps:\n2");
+    const std::vector<std::string> loaded = {"9003 checked",   "9004 unchecked", "9005 unchecked",
+                                             "9006 unchecked", "9007 unchecked", "9009 checked radio"};
+    CHECK_EQ(loaded, MenuMarks(companion));
+    Console console = StartConsole();
+    e2e::post_command(companion.window, 9007);
+    e2e::post_command(companion.window, 9009);
+    std::vector<std::string> typed = WaitTyped("say \"^1Other player^7 mode initialized.\"", 30000);
+    CHECK_EQ(2, typed.size());
+    CHECK_EQ("say \"^1WMP^7 mode initialized.\"", typed.at(0));
+    CHECK_EQ(loaded, MenuMarks(companion));
+    CHECK_EQ(0, Exit(companion));
+    CHECK_EQ(3, RecordInt(DataRecord(), 6));
 }
 
 SCENARIO(power_off_still_follows_the_name) {

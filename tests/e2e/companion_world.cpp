@@ -87,19 +87,21 @@ std::string RecordSlot(const std::string& record, int slot) {
     return bytes.substr(0, bytes.find('\0'));
 }
 
-std::vector<std::string> MenuMarks(const Companion& companion) {
-    DeleteFileA(e2e::in_workdir("menu-marks.txt").c_str());
+namespace {
+
+// Loads a DLL of the tests into the companion with a thread of its own calling LoadLibraryA. The
+// program names are those of the 64-bit DLL; the 32-bit one is "<name>32".
+void LoadIntoCompanion(const Companion& companion, const std::string& program) {
     if (ExeMachine(e2e::program_path("quorvex")) == IMAGE_FILE_MACHINE_I386) {
         // Only a 32-bit program finds LoadLibraryA in a 32-bit process.
         e2e::Process loader =
             e2e::start(e2e::program_path("menu_loader32"), std::to_string(companion.process.pid) + " \"" +
-                                                               e2e::program_path("menu_probe32") + "\"");
+                                                               e2e::program_path(program + "32") + "\"");
         REQUIRE_EQ(0ul, e2e::wait_exit(loader, 15000));
-        return e2e::wait_file_lines("menu-marks.txt", 5, 10000);
+        return;
     }
-    std::string dll = e2e::program_path("menu_probe");
-    // The probe is loaded by a thread of the companion's own: LoadLibraryA lies at the same address
-    // in every process.
+    std::string dll = e2e::program_path(program);
+    // LoadLibraryA lies at the same address in every process of one bitness.
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, companion.process.pid);
     REQUIRE_TRUE(process != nullptr);
     void* name = VirtualAllocEx(process, nullptr, dll.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -113,7 +115,26 @@ std::vector<std::string> MenuMarks(const Companion& companion) {
     CloseHandle(thread);
     VirtualFreeEx(process, name, 0, MEM_RELEASE);
     CloseHandle(process);
-    return e2e::wait_file_lines("menu-marks.txt", 5, 10000);
+}
+
+} // namespace
+
+std::vector<std::string> MenuMarks(const Companion& companion) {
+    DeleteFileA(e2e::in_workdir("menu-marks.txt").c_str());
+    LoadIntoCompanion(companion, "menu_probe");
+    return e2e::wait_file_lines("menu-marks.txt", 6, 10000);
+}
+
+void WatchAppCommands(const Companion& companion) {
+    DeleteFileA(e2e::in_workdir("appcommands.txt").c_str());
+    LoadIntoCompanion(companion, "appcommand_probe");
+    e2e::wait_file_line("appcommands.txt", "ready", 10000);
+}
+
+std::vector<std::string> AppCommandsSeen() {
+    std::vector<std::string> seen = e2e::file_lines("appcommands.txt");
+    seen.erase(std::remove(seen.begin(), seen.end(), std::string("ready")), seen.end());
+    return seen;
 }
 
 DWORD Exit(const Companion& companion) {

@@ -42,9 +42,15 @@ std::string DataRecord();
 std::int32_t RecordInt(const std::string& record, int index);
 std::string RecordSlot(const std::string& record, int slot);
 
-// The check marks of the companion's menu items 9003 to 9007, one line each ("9003 checked",
+// The check marks of the companion's menu items 9003 to 9007 and 9009, one line each ("9003 checked",
 // "9007 checked radio" ...), read from inside its process.
 std::vector<std::string> MenuMarks(const Companion& companion);
+
+// Loads the probe that watches WM_APPCOMMAND at the companion's main window (appcommand_probe.dll) and
+// waits until it watches. AppCommandsSeen gives its lines since: "window <wParam> <lParam>" for each
+// one that reached the window, "shell <lParam>" for each one its default handling gave the shell.
+void WatchAppCommands(const Companion& companion);
+std::vector<std::string> AppCommandsSeen();
 
 // The machine an exe is built for, from its PE header (IMAGE_FILE_MACHINE_*; 0 when unreadable),
 // and the processorArchitecture its manifest must name.

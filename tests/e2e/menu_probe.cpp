@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -34,7 +35,8 @@ DWORD WINAPI Report(LPVOID) {
     HMENU menu = search.found ? GetMenu(search.found) : nullptr;
     // Written under another name and renamed, so a reader never sees half a report.
     if (FILE* out = std::fopen("menu-marks.part", "w")) {
-        for (UINT id = 9003; id <= 9007; ++id) {
+        // The switches, then the three player choices.
+        for (UINT id : {9003u, 9004u, 9005u, 9006u, 9007u, 9009u}) {
             UINT state = menu ? GetMenuState(menu, id, MF_BYCOMMAND) : 0xFFFFFFFFu;
             MENUITEMINFOA info = {};
             info.cbSize = sizeof info;

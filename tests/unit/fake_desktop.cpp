@@ -1,6 +1,7 @@
 #include "tests/unit/fake_desktop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,11 @@ struct World {
     std::int32_t utcOffset = 0;
     long failAppendAfter = -1;
     bool failAppendOpen = false;
+    OwnConsole console;
+    Starter starter;
+    std::string documents = "C:\\Users\\Rex\\Documents";
+    std::map<std::string, std::string> profile;
+    std::string chooseAnswer;
 };
 
 std::recursive_mutex worldLock;
@@ -63,6 +69,12 @@ Window* Live(WindowHandle handle) {
 
 std::intptr_t DefaultMessage(Window& w, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
+    case kWmAppCommand:
+        // As DefWindowProc: a child passes the command to its parent, a top-level window to the shell.
+        if (w.parent)
+            return DeskSendMessage(w.parent, message, wParam, lParam);
+        Record("ShellAppCommand", w.handle, message, wParam, lParam);
+        return 0;
     case kWmSetText: w.text = lParam ? reinterpret_cast<const char*>(lParam) : ""; return 1;
     case kWmGetTextLength: return static_cast<std::intptr_t>(w.text.size());
     case kWmGetText: {
@@ -152,6 +164,37 @@ void SetSelf64Bit(bool is64Bit) {
     world.self64 = is64Bit;
 }
 
+void EndProcess(std::uint32_t id) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    auto it = world.processes.find(id);
+    if (it != world.processes.end())
+        it->second.running = false;
+}
+
+OwnConsole& Console() {
+    return world.console;
+}
+
+Starter& Starts() {
+    return world.starter;
+}
+
+std::string& DocumentsFolder() {
+    return world.documents;
+}
+
+std::map<std::string, std::string>& Profile() {
+    return world.profile;
+}
+
+std::string ProfileKey(const std::string& file, const std::string& section, const std::string& key) {
+    return file + "|" + section + "|" + key;
+}
+
+std::string& ChooseAnswer() {
+    return world.chooseAnswer;
+}
+
 std::uint64_t Now() {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     return world.tick;
@@ -194,6 +237,15 @@ void SetRecording(bool on) {
 void SetCallHook(std::function<void(const Call&)> hook) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     world.hook = std::move(hook);
+}
+
+std::vector<Call> ShellAppCommands() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    std::vector<Call> shell;
+    for (const Call& c : world.calls)
+        if (c.name == "ShellAppCommand")
+            shell.push_back(c);
+    return shell;
 }
 
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message) {
@@ -381,6 +433,21 @@ std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
     return w ? w->processId : 0;
 }
 
+int DeskGetClassName(WindowHandle window, char* buffer, int size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetClassName", window, 0, static_cast<std::uintptr_t>(size));
+    if (size <= 0)
+        return 0;
+    buffer[0] = '\0';
+    Window* w = Live(window);
+    if (!w)
+        return 0;
+    std::size_t n = std::min<std::size_t>(w->className.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(buffer, w->className.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("SetLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
@@ -453,6 +520,20 @@ ProcessWidth DeskProcessWidth(ProcessHandle process) {
 bool DeskIsSelf64Bit() {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     return world.self64;
+}
+
+bool DeskGetProcessImagePath(std::uint32_t processId, char* buffer, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("GetProcessImagePath", 0, 0, processId, static_cast<std::intptr_t>(size));
+    if (size == 0)
+        return false;
+    buffer[0] = '\0';
+    auto it = world.processes.find(processId);
+    // As QueryFullProcessImageName: a buffer too small takes nothing.
+    if (it == world.processes.end() || it->second.imagePath.empty() || it->second.imagePath.size() >= size)
+        return false;
+    std::memcpy(buffer, it->second.imagePath.c_str(), it->second.imagePath.size() + 1);
+    return true;
 }
 
 RemoteAddress DeskRemoteAlloc(ProcessHandle process, std::size_t size) {
@@ -635,5 +716,183 @@ bool DeskUtcOffset(std::int64_t, std::int32_t* offsetSeconds) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("UtcOffset");
     *offsetSeconds = world.utcOffset;
+    return true;
+}
+
+ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, const char* folder,
+                                    char* reason, std::size_t reasonSize) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("StartInOwnConsole", 0, 0, 0, 0, commandLine);
+    StartRequest request{exe, commandLine, folder ? folder : ""};
+    world.starter.requests.push_back(request);
+    world.console = OwnConsole();
+    world.console.exists = true;
+    if (!world.starter.refusal.empty()) {
+        std::snprintf(reason, reasonSize, "%s", world.starter.refusal.c_str());
+        return 0;
+    }
+    std::uint32_t id = world.starter.processId;
+    world.processes[id] = Process();
+    world.processes[id].id = id;
+    ProcessHandle handle = world.nextProcessHandle;
+    world.nextProcessHandle += 4;
+    world.openHandles[handle] = id;
+    if (world.starter.onStart) {
+        auto begin = world.starter.onStart;
+        begin(request);
+    }
+    return handle;
+}
+
+bool DeskProcessRunning(ProcessHandle process) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ProcessRunning", 0, 0, process);
+    Process* p = OpenedProcess(process);
+    return p && p->running;
+}
+
+std::size_t DeskWriteConsoleKeys(const ConsoleKey* keys, std::size_t count) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("WriteConsoleKeys", 0, 0, count);
+    if (!world.console.exists)
+        return 0;
+    std::vector<ConsoleKey> written(keys, keys + count);
+    world.console.writes.push_back(written);
+    world.console.queued += static_cast<long>(count);
+    if (world.console.onInput) {
+        auto read = world.console.onInput;
+        read(written);
+    }
+    return count;
+}
+
+long DeskConsoleQueued() {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ConsoleQueued");
+    return world.console.exists ? world.console.queued : -1;
+}
+
+// VkKeyScanW on a US keyboard: letters, digits, blank, Enter and the punctuation of the main keys.
+std::int16_t DeskKeyScan(std::uint16_t c) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("KeyScan", 0, 0, c);
+    static const std::string plain = "`-=[]\\;',./", shifted = "~_+{}|:\"<>?", digitsShifted = ")!@#$%^&*(";
+    static const std::uint8_t keys[] = {0xC0, 0xBD, 0xBB, 0xDB, 0xDD, 0xDC, 0xBA, 0xDE, 0xBC, 0xBE, 0xBF};
+    if (c >= 'a' && c <= 'z')
+        return static_cast<std::int16_t>(c - 'a' + 'A');
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<std::int16_t>(0x100 | c);
+    if ((c >= '0' && c <= '9') || c == ' ' || c == '\r')
+        return static_cast<std::int16_t>(c);
+    if (c >= 0x80)
+        return -1;
+    std::size_t at = digitsShifted.find(static_cast<char>(c));
+    if (at != std::string::npos)
+        return static_cast<std::int16_t>(0x100 | ('0' + at));
+    if ((at = plain.find(static_cast<char>(c))) != std::string::npos)
+        return keys[at];
+    if ((at = shifted.find(static_cast<char>(c))) != std::string::npos)
+        return static_cast<std::int16_t>(0x100 | keys[at]);
+    return -1;
+}
+
+// The double's code page is Latin-1.
+std::size_t DeskAnsiToWide(const char* text, std::size_t length, std::uint16_t* out, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("AnsiToWide", 0, 0, length);
+    std::size_t n = std::min(length, size);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<unsigned char>(text[i]);
+    return n;
+}
+
+bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* cursorRow) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ConsoleScreen");
+    if (!world.console.exists)
+        return false;
+    *width = world.console.width;
+    *height = world.console.height;
+    *cursorRow = world.console.cursorRow;
+    return true;
+}
+
+int DeskConsoleRow(std::int32_t row, char* text, int size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ConsoleRow", 0, 0, static_cast<std::uintptr_t>(row));
+    if (size <= 0)
+        return 0;
+    text[0] = '\0';
+    const OwnConsole& c = world.console;
+    if (!c.exists || row < 0 || row >= c.height)
+        return 0;
+    std::string shown = static_cast<std::size_t>(row) < c.rows.size() ? c.rows[row] : std::string();
+    shown.resize(static_cast<std::size_t>(c.width), ' ');
+    int n = std::min(static_cast<int>(shown.size()), size - 1);
+    std::memcpy(text, shown.data(), static_cast<std::size_t>(n));
+    text[n] = '\0';
+    return n;
+}
+
+bool DeskDocumentsFolder(char* path, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("DocumentsFolder");
+    if (world.documents.empty() || world.documents.size() >= size)
+        return false;
+    std::memcpy(path, world.documents.c_str(), world.documents.size() + 1);
+    return true;
+}
+
+// The folders are those of the files' paths.
+bool DeskListFolder(const char* folder, void (*each)(const char* name, bool isFolder, void* context),
+                    void* context) {
+    std::vector<std::pair<std::string, bool>> entries;
+    {
+        std::lock_guard<std::recursive_mutex> guard(worldLock);
+        Record("ListFolder", 0, 0, 0, 0, folder);
+        std::string prefix = std::string(folder) + "\\";
+        for (const auto& file : world.files) {
+            if (file.first.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            std::string rest = file.first.substr(prefix.size());
+            std::size_t slash = rest.find('\\');
+            std::pair<std::string, bool> entry(rest.substr(0, slash), slash != std::string::npos);
+            if (std::find(entries.begin(), entries.end(), entry) == entries.end())
+                entries.push_back(entry);
+        }
+    }
+    if (entries.empty())
+        return false;
+    for (const auto& entry : entries)
+        each(entry.first.c_str(), entry.second, context);
+    return true;
+}
+
+long DeskProfileRead(const char* file, const char* section, const char* key, char* value, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ProfileRead", 0, 0, 0, 0, ProfileKey(file, section, key));
+    if (size == 0)
+        return 0;
+    auto it = world.profile.find(ProfileKey(file, section, key));
+    std::string found = it == world.profile.end() ? std::string() : it->second;
+    std::size_t n = std::min(found.size(), size - 1);
+    std::memcpy(value, found.data(), n);
+    value[n] = '\0';
+    return static_cast<long>(n);
+}
+
+bool DeskProfileWrite(const char* file, const char* section, const char* key, const char* value) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ProfileWrite", 0, 0, 0, 0, ProfileKey(file, section, key) + "=" + value);
+    world.profile[ProfileKey(file, section, key)] = value;
+    return true;
+}
+
+bool DeskChooseProgram(WindowHandle owner, const char*, char* path, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("ChooseProgram", owner, 0, 0, 0, path);
+    if (world.chooseAnswer.empty() || world.chooseAnswer.size() >= size)
+        return false;
+    std::memcpy(path, world.chooseAnswer.c_str(), world.chooseAnswer.size() + 1);
     return true;
 }

@@ -61,9 +61,35 @@ struct Process {
     bool widthKnown = true; // false: Windows cannot tell its width (IsWow64Process fails)
     bool canOpen = true;
     std::uint32_t lastAccess = 0;
+    std::string imagePath; // empty: the path cannot be read
     std::map<RemoteAddress, std::vector<unsigned char>> blocks;
     // RemoteAlloc fails while the process holds this many blocks; -1 places blocks without limit.
     int blockLimit = -1;
+    bool running = true;
+};
+
+// The companion's own console, which a started client inherits.
+struct OwnConsole {
+    bool exists = false;
+    std::vector<std::vector<ConsoleKey>> writes; // every write, in order
+    long queued = 0;
+    std::vector<std::string> rows; // the screen buffer's rows from the top; the rest are blank
+    std::int32_t width = 300, height = 3000;
+    std::int32_t cursorRow = 0;
+    // The program reading the console: runs after every write with the events written.
+    std::function<void(const std::vector<ConsoleKey>& keys)> onInput;
+};
+
+struct StartRequest {
+    std::string exe, commandLine, folder;
+};
+
+struct Starter {
+    std::vector<StartRequest> requests;
+    std::string refusal; // not empty: every start fails with this reason
+    std::uint32_t processId = 31;
+    // The started program begins (after its process exists).
+    std::function<void(const StartRequest&)> onStart;
 };
 
 // Everything back to empty, the clock to its start, this process 32-bit or 64-bit as the host is.
@@ -76,6 +102,8 @@ Window* Find(WindowHandle handle);
 void DestroyWindow(WindowHandle handle);
 
 Process& AddProcess(std::uint32_t id, bool is64Bit);
+// The process ends (its handles stay open until closed).
+void EndProcess(std::uint32_t id);
 Process* FindProcess(std::uint32_t id);
 // Handles opened and not yet closed.
 int OpenProcessHandles();
@@ -95,6 +123,9 @@ void ClearCalls();
 void SetRecording(bool on);
 // Called after each recorded call, for faults that strike in the middle of an operation.
 void SetCallHook(std::function<void(const Call&)> hook);
+// WM_APPCOMMAND that reached the default handling of a top-level window, which hands it to the shell
+// (the system's media controls), as "ShellAppCommand" calls with the message's window, wParam, lParam.
+std::vector<Call> ShellAppCommands();
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message = kWmSetText);
 
 const std::vector<MessageBoxShown>& MessageBoxes();
@@ -111,5 +142,14 @@ void SetUtcOffset(std::int32_t seconds);
 void FailNextAppendAfter(long bytes);
 // Appends cannot open their file (a read-only folder) while on.
 void FailAppendOpen(bool fail);
+
+OwnConsole& Console();
+Starter& Starts();
+std::string& DocumentsFolder();
+// Settings files: "<file>|<section>|<key>" to the value.
+std::map<std::string, std::string>& Profile();
+std::string ProfileKey(const std::string& file, const std::string& section, const std::string& key);
+// What the Open dialog answers: a path, or empty for Cancel.
+std::string& ChooseAnswer();
 
 } // namespace fake

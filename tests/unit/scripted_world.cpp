@@ -50,6 +50,7 @@ std::string MessageName(unsigned message) {
                                                           {kWmLButtonDown, "WM_LBUTTONDOWN"},
                                                           {kBmClick, "BM_CLICK"},
                                                           {kLvmGetItemCount, "LVM_GETITEMCOUNT"},
+                                                          {kWmAppCommand, "WM_APPCOMMAND"},
                                                           {kLvmGetItemTextA, "LVM_GETITEMTEXTA"}};
     auto it = names.find(message);
     return it == names.end() ? std::to_string(message) : it->second;
@@ -72,11 +73,14 @@ void ScriptedWorld::Reset() {
     console = Console();
     winamp = Winamp();
     wmp = Wmp();
+    other = Other();
     names_.clear();
     hook_ = nullptr;
     jumpDue_ = propertiesDue_ = jumpArmed_ = false;
     jumpFound_ = -1;
     jumpDialogs_ = 0;
+    client = Client();
+    clientInputDue_ = false;
     fake::SetCallHook([this](const fake::Call& call) { AfterCall(call); });
 }
 
@@ -90,6 +94,8 @@ void ScriptedWorld::AfterCall(const fake::Call& call) {
         jumpDue_ = false;
         OpenJumpDialog();
     }
+    if (clientInputDue_ && fake::Now() >= clientFrameAt_)
+        ClientFrame();
     if (propertiesDue_ && fake::Now() >= propertiesAt_) {
         propertiesDue_ = false;
         OpenProperties();
@@ -149,25 +155,121 @@ void ScriptedWorld::RunTyped(const std::string& typed) {
     console.typed.push_back(typed);
     std::string line = typed.substr(0, std::min(typed.size(), qxsim::kMaxLine));
     qxsim::TypedFrame frame = {};
-    std::size_t length = 0;
-    if (qxsim::GatherTyped(&frame, line.data(), line.size(), &length) != qxsim::Gathered::Kept)
+    std::size_t kept = 0;
+    if (qxsim::GatherTyped(&frame, line.data(), line.size(), &kept) != qxsim::Gathered::Kept)
         console.overflows.push_back(line);
-    std::vector<qxsim::Span> commands(qxsim::kFrameText);
-    commands.resize(qxsim::LineCommands(&frame, 0, length, true, commands.data(), commands.size()));
-    console.mostCommands = std::max(console.mostCommands, static_cast<int>(commands.size()));
     Print("]" + line);
+    if (!RunCommands(line.substr(0, kept), console.player, &ScriptedWorld::Print))
+        CloseConsole();
+}
+
+bool ScriptedWorld::RunCommands(const std::string& line, std::string& player,
+                                void (ScriptedWorld::*print)(const std::string&)) {
+    std::size_t length = std::min(line.size(), qxsim::kMaxLine);
+    std::vector<qxsim::Span> commands;
+    for (std::size_t at = qxsim::CommandSlash(line.data(), length); at < length;) {
+        qxsim::Span command;
+        at = qxsim::NextCommand(line.data(), length, at, &command);
+        if (command.len > 0)
+            commands.push_back(command);
+    }
+    console.mostCommands = std::max(console.mostCommands, static_cast<int>(commands.size()));
     char name[qxsim::kMaxName + 1] = "";
-    std::strncpy(name, console.player.c_str(), qxsim::kMaxName);
+    std::strncpy(name, player.c_str(), qxsim::kMaxName);
     std::vector<char> out(2 * qxsim::kMaxLine + qxsim::kMaxName + 16);
     for (const qxsim::Span& command : commands) {
-        qxsim::Action action = qxsim::RunCommand(frame.text + command.start, command.len, name, sizeof name,
+        qxsim::Action action = qxsim::RunCommand(line.data() + command.start, command.len, name, sizeof name,
                                                  out.data(), out.size());
         if (action == qxsim::Action::Print)
-            Print(out.data());
+            (this->*print)(out.data());
         else if (action == qxsim::Action::Quit)
-            return CloseConsole();
+            return false;
     }
-    console.player = name;
+    player = name;
+    return true;
+}
+
+void ScriptedWorld::OfferClient() {
+    fake::Starts().onStart = [this](const fake::StartRequest&) {
+        client.logStarted = false;
+        fake::Console().onInput = [this](const std::vector<ConsoleKey>&) {
+            if (!client.readsConsole)
+                return;
+            clientInputDue_ = true;
+            clientFrameAt_ = fake::Now() + static_cast<std::uint64_t>(client.frameMs);
+        };
+    };
+}
+
+void ScriptedWorld::ClientReady() {
+    client.logStarted = true;
+    if (client.writesLog)
+        fake::Files()[client.log].clear();
+    ClientPrint("qxclient ready");
+    const std::vector<fake::StartRequest>& starts = fake::Starts().requests;
+    std::string line = starts.empty() ? std::string() : starts.back().commandLine;
+    for (std::size_t plus = line.find('+'); plus != std::string::npos;) {
+        std::size_t next = line.find('+', plus + 1);
+        std::string command = line.substr(plus + 1, next == std::string::npos ? next : next - plus - 1);
+        if (command.compare(0, 4, "set ") != 0)
+            RunCommands(command, client.player, &ScriptedWorld::ClientPrint);
+        plus = next;
+    }
+}
+
+// The queue read at a frame: everything up to the first Enter, the rest flushed.
+void ScriptedWorld::ClientFrame() {
+    clientInputDue_ = false;
+    fake::OwnConsole& own = fake::Console();
+    std::vector<ConsoleKey> events;
+    for (const std::vector<ConsoleKey>& write : own.writes)
+        events.insert(events.end(), write.begin(), write.end());
+    events.erase(events.begin(), events.end() - own.queued);
+    own.queued = 0;
+    std::string line;
+    for (const ConsoleKey& key : events) {
+        if (key.virtualKey == kVkReturn)
+            break;
+        line += static_cast<char>(key.character);
+    }
+    if (client.linesLost > 0) {
+        --client.linesLost;
+        return;
+    }
+    client.typed.push_back(line);
+    ClientPrint("]" + line);
+    if (!RunCommands(line, client.player, &ScriptedWorld::ClientPrint))
+        EndClient();
+}
+
+void ScriptedWorld::ClientPrint(const std::string& line) {
+    if (client.logStarted && client.writesLog)
+        fake::Files()[client.log] += client.stamp + line + "\n";
+    if (!client.readsConsole)
+        return;
+    fake::OwnConsole& own = fake::Console();
+    std::string shown;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (qxsim::IsColourCode(line.data() + i, line.size() - i))
+            ++i;
+        else
+            shown += line[i];
+    }
+    std::size_t width = static_cast<std::size_t>(own.width);
+    own.rows.resize(static_cast<std::size_t>(own.cursorRow));
+    for (std::size_t at = 0; at < shown.size() || at == 0; at += width)
+        own.rows.push_back(shown.substr(at, width));
+    // A row filled to its end moves the cursor on by itself; the line end then moves it once more.
+    if (!shown.empty() && shown.size() % width == 0)
+        own.rows.push_back("");
+    std::size_t height = static_cast<std::size_t>(own.height);
+    if (own.rows.size() >= height)
+        own.rows.erase(own.rows.begin(), own.rows.begin() + static_cast<long>(own.rows.size() - height + 1));
+    own.cursorRow = static_cast<std::int32_t>(own.rows.size());
+}
+
+void ScriptedWorld::EndClient() {
+    fake::EndProcess(fake::Starts().processId);
 }
 
 void ScriptedWorld::Print(const std::string& line) {
@@ -355,6 +457,33 @@ bool ScriptedWorld::WmpCommand(std::uintptr_t command) {
     default: break;
     }
     return true;
+}
+
+void ScriptedWorld::OpenOther() {
+    fake::AddProcess(other.processId, false).imagePath = other.imagePath;
+    other.window = Add(other.className, "", 0, "other");
+    fake::Find(other.window)->processId = other.processId;
+    auto show = [this] {
+        if (fake::Window* w = fake::Find(other.window))
+            w->text = other.stopped || other.titles.empty()
+                          ? other.stoppedTitle
+                          : other.titles[static_cast<std::size_t>(other.playing)];
+    };
+    show();
+    fake::Find(other.window)->onMessage =
+        On(kWmAppCommand, [this, show](std::uintptr_t w, std::intptr_t l, std::intptr_t& result) {
+            other.received.emplace_back(w, l);
+            int size = static_cast<int>(other.titles.size());
+            switch (static_cast<unsigned>(l) >> 16) {
+            case kAppCommandMediaNextTrack: Step(other.playing, size, 1, false); break;
+            case kAppCommandMediaPreviousTrack: Step(other.playing, size, -1, false); break;
+            case kAppCommandMediaStop: other.stopped = true; break;
+            default: other.stopped = false; break;
+            }
+            show();
+            result = 1;
+            return true;
+        });
 }
 
 int ScriptedWorld::OpenPropertiesDialogs() const {

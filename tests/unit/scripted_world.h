@@ -70,9 +70,46 @@ class ScriptedWorld {
         int badRecords = 0; // item records or text buffers that did not lie in the player's memory
     };
 
+    // A today's game client that the companion starts: it inherits the companion's console and,
+    // once it has read its configuration (ClientReady), starts its qconsole.log afresh and runs its
+    // command line's commands. The family that reads a console takes its queue at its next frame
+    // (the next seam call after frameMs), echoes a typed line as "]<line>" on the screen and in the
+    // log, and runs it as the console does; the other family never reads its queue.
+    struct Client {
+        std::string exe = "C:\\Games\\qxclient.exe";
+        bool readsConsole = true;
+        std::string log = "C:\\Users\\Rex\\Documents\\My Games\\qxclient\\base\\qconsole.log";
+        bool writesLog = true;
+        std::string stamp; // before every line of the log
+        std::string player = "Rex";
+        int frameMs = 0;
+        int linesLost = 0;              // the next typed lines are lost: no echo, not run
+        std::vector<std::string> typed; // lines it read from its console, in order
+        bool logStarted = false;
+    };
+
+    // A player of today, driven by WM_APPCOMMAND: it poses as any known player through its class, its
+    // process image and its titles (VLC's by default). Next and previous move along the titles, stop
+    // shows the stopped title, play and play/pause show the title again. Every WM_APPCOMMAND is kept.
+    struct Other {
+        std::uint32_t processId = 23;
+        std::string className = "Qt5QWindowIcon";
+        std::string imagePath = "C:\\Program Files\\VideoLAN\\VLC\\vlc.exe";
+        std::vector<std::string> titles = {"Alpha Band - First Light - VLC media player",
+                                           "Beta Crew - Second Wind - VLC media player",
+                                           "Gamma Ray - Third Time Lucky - VLC media player"};
+        std::string stoppedTitle = "VLC media player";
+        int playing = 0;
+        bool stopped = false;
+        WindowHandle window = 0;
+        std::vector<std::pair<std::uintptr_t, std::intptr_t>> received; // wParam, lParam
+    };
+
     Console console;
     Winamp winamp;
     Wmp wmp;
+    Client client;
+    Other other;
 
     ScriptedWorld();
     ScriptedWorld(const ScriptedWorld&) = delete;
@@ -91,8 +128,17 @@ class ScriptedWorld {
     void Print(const std::string& line);
     void CloseConsole();
 
+    // The next Start game begins the client.
+    void OfferClient();
+    void ClientReady();
+    // The client prints a line: into its log (stamp, colour codes and "\n") and, for the family
+    // that reads a console, onto its screen (colour codes hidden, wrapped at the width, scrolled).
+    void ClientPrint(const std::string& line);
+    void EndClient();
+
     void OpenWinamp();
     void OpenWmp();
+    void OpenOther();
     void ShowWinampTitle();
     // The open Properties dialogs of the player.
     int OpenPropertiesDialogs() const;
@@ -129,7 +175,14 @@ class ScriptedWorld {
     WindowHandle Add(const std::string& className, const std::string& text, WindowHandle parent,
                      const std::string& name = std::string());
     void AfterCall(const fake::Call& call);
+    std::uint64_t clientFrameAt_ = 0;
+    bool clientInputDue_ = false;
+
     void RunTyped(const std::string& typed);
+    // Runs a typed line's commands as the game does, each answer printed.
+    bool RunCommands(const std::string& line, std::string& player,
+                     void (ScriptedWorld::*print)(const std::string&));
+    void ClientFrame();
     bool WinampCommand(std::uintptr_t command);
     void OpenJumpDialog();
     fake::MessageHandler JumpControl();

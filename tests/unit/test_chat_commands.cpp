@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -205,8 +206,8 @@ TEST_F(ChatCommandsTest, PowerOffAnswersOnlyPower) {
     Tracker.PlayerMode = 0;
     Tracker.Power = 0;
     EXPECT_TRUE(
-        ChatLines({"!time", "!stats", "!session", "!caps", "!silent", "!echo", "!winamp", "!wmp", "!play",
-                   "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
+        ChatLines({"!time", "!stats", "!session", "!caps", "!silent", "!echo", "!winamp", "!wmp", "!other",
+                   "!play", "!play x", "!current", "!paus", "!shuffle", "!repeat", "!next", "!prev", "!stop"})
             .empty());
     EXPECT_TRUE(world.CommandsTo(world.winamp.window).empty());
     EXPECT_EQ(Tracker.PlayerMode, 0);
@@ -215,18 +216,20 @@ TEST_F(ChatCommandsTest, PowerOffAnswersOnlyPower) {
 }
 
 TEST_F(ChatCommandsTest, SwitchRowsDoWhatTheMenuDoes) {
-    EXPECT_EQ(ChatLines({"!echo", "!silent", "!winamp", "!wmp", "!silent", "!power"}),
+    EXPECT_EQ(ChatLines({"!echo", "!silent", "!winamp", "!wmp", "!other", "!silent", "!power"}),
               (std::vector<std::string>{
                   "echo \"^1Echo^7 Mode^3 Activated.\"",
                   "echo \"^1Silence^7 Mode^3 Activated.\"",
                   " \"^1Winamp^7 mode initialized.\"",
                   " \"^1WMP^7 mode initialized.\"",
+                  " \"^1Other player^7 mode initialized.\"",
                   "echo \"^1Silence^7 Mode^3 Deactivated.\"",
                   "say \"^7Quorvex^3 Deactivated.\"",
               }));
     EXPECT_TRUE(fake::Find(main)->menuChecks[IDM_ECHO]);
     EXPECT_FALSE(fake::Find(main)->menuChecks[IDM_POWER]);
-    EXPECT_EQ(fake::Find(main)->radioChecked, static_cast<unsigned>(IDM_WMP));
+    EXPECT_EQ(fake::Find(main)->radioChecked, static_cast<unsigned>(IDM_OTHER_PLAYER));
+    EXPECT_EQ(Tracker.PlayerMode, 3);
 }
 
 TEST_F(ChatCommandsTest, SilentSkipsTheFirstRowsButNotThePlayerReplies) {
@@ -355,7 +358,8 @@ TEST_F(ChatCommandsTest, MissingPlayersAndAnUnknownMode) {
             .empty());
     EXPECT_TRUE(world.CommandsTo(world.winamp.window).empty());
     EXPECT_TRUE(world.CommandsTo(world.wmp.window).empty());
-    EXPECT_TRUE(TicksOf("FindWindow").empty()) << "mode 2 does not even look for a player";
+    EXPECT_TRUE(TicksOf("FindWindow").empty() && TicksOf("FindWindowAfter").empty())
+        << "mode 2 does not even look for a player";
     Chat("!winamp");
     EXPECT_EQ(Tracker.PlayerMode, 0);
 }
@@ -371,6 +375,183 @@ TEST_F(ChatCommandsTest, HostileTitlesStayOneCommandInsideTheQuotes) {
     EXPECT_TRUE(fake::Find(console)) << "and does not quit";
     EXPECT_EQ(TypeableTitle("\"\"\t\n\r"), "''   ");
     EXPECT_EQ(TypeableTitle(nullptr), "");
+}
+
+typedef std::vector<std::pair<std::uintptr_t, std::intptr_t>> AppCommands;
+
+AppCommands Sent(WindowHandle from, std::initializer_list<unsigned> commands) {
+    AppCommands sent;
+    for (unsigned command : commands)
+        sent.emplace_back(from, static_cast<std::intptr_t>(command) << 16);
+    return sent;
+}
+
+TEST_F(ChatCommandsTest, OtherPlayerSendsTheMediaKeysCommandsWaitsAndAnnouncesTheSong) {
+    world.OpenOther();
+    Tracker.PlayerMode = 3;
+    const std::string alpha = "say \"Now Playing:^7 Alpha Band - First Light\"";
+    const struct {
+        const char* chat;
+        std::vector<unsigned> commands;
+        std::vector<std::string> replies;
+        bool waits;
+    } rows[] = {
+        {"!play", {46}, {alpha}, true},
+        {"!next", {11}, {"say \"Now Playing:^7 Beta Crew - Second Wind\""}, true},
+        {"!prev", {12}, {alpha}, true},
+        {"!current", {}, {alpha}, false},
+        {"!paus", {14}, {"say \"^7Pause Toggled\""}, false},
+        {"!shuffle", {}, {}, false},
+        {"!repeat", {}, {}, false},
+        {"!stop", {13}, {"say \"^7Stopped.\""}, false},
+        {"!current", {}, {"say \"^1No song title found^7\""}, false},
+        {"!next", {11}, {}, true},
+        {"!play gamma", {46}, {"say \"Now Playing:^7 Beta Crew - Second Wind\""}, true},
+    };
+    for (const auto& row : rows) {
+        world.other.received.clear();
+        fake::ClearCalls();
+        EXPECT_EQ(ChatLines({row.chat}), row.replies) << row.chat;
+        AppCommands sent;
+        for (unsigned command : row.commands)
+            sent.emplace_back(main, static_cast<std::intptr_t>(command) << 16);
+        EXPECT_EQ(world.other.received, sent) << row.chat;
+        EXPECT_EQ(TicksOf("Sleep").size(), (row.waits ? 1u : 0u) + row.replies.size()) << row.chat;
+    }
+    EXPECT_TRUE(fake::ShellAppCommands().empty());
+}
+
+TEST_F(ChatCommandsTest, OtherPlayerWaitsForTheNewTitleBeforeReadingIt) {
+    world.OpenOther();
+    Tracker.PlayerMode = 3;
+    fake::ClearCalls();
+    Chat("!next");
+    std::vector<std::string> trace = world.Trace(ScriptedWorld::kLeaveOutConsole);
+    auto at = [&](const std::string& line) {
+        return std::find(trace.begin(), trace.end(), line) - trace.begin();
+    };
+    const std::string send =
+        "SendMessage other WM_APPCOMMAND " + std::to_string(main) + " " + std::to_string(11 << 16);
+    ASSERT_LT(at(send), static_cast<long>(trace.size()));
+    EXPECT_EQ(trace[static_cast<std::size_t>(at(send)) + 1], "Sleep 1000");
+    EXPECT_EQ(trace[static_cast<std::size_t>(at(send)) + 2], "GetWindowText other 65536");
+}
+
+// Each row of the table, posed by the scripted player: the song cut from its title, and the titles
+// that mean nothing plays.
+TEST_F(ChatCommandsTest, EachKnownPlayerGivesTheSongFromItsTitle) {
+    Tracker.PlayerMode = 3;
+    const struct {
+        const char* className;
+        const char* image;
+        const char* playing;
+        const char* idle;
+        const char* song;
+    } rows[] = {
+        {"Chrome_WidgetWin_1", "C:\\Users\\Rex\\AppData\\Local\\Programs\\tidal-hifi\\tidalhifi.exe",
+         "First Light - Alpha Band", "TIDAL Hi-Fi", "First Light - Alpha Band"},
+        {"{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}", "C:\\Program Files\\foobar2000\\foobar2000.exe",
+         "First Light - foobar2000", "foobar2000", "First Light"},
+        {"Qt5152QWindowIcon", "C:\\Program Files\\VideoLAN\\VLC\\VLC.EXE",
+         "Alpha Band - First Light - VLC media player", "VLC media player", "Alpha Band - First Light"},
+        {"Qt5QWindowIcon", "D:\\vlc.exe", "clip.mkv - VLC media player", "VLC media player", "clip.mkv"},
+        {"gdkWindowToplevel", "C:\\Program Files\\Audacious\\bin\\audacious.exe",
+         "Alpha Band - First Light - Audacious", "Buffering ...", "Alpha Band - First Light"},
+        {"gdkWindowToplevel", "C:\\Program Files\\Audacious\\bin\\audacious.exe",
+         "Alpha Band - First Light - Audacious", "Audacious", "Alpha Band - First Light"},
+        {"mpv", "C:\\mpv\\mpv.exe", "First Light.flac - mpv", "No file - mpv", "First Light.flac"},
+    };
+    for (const auto& row : rows) {
+        fake::DestroyWindow(world.other.window);
+        world.other = ScriptedWorld::Other();
+        world.other.className = row.className;
+        world.other.imagePath = row.image;
+        world.other.titles = {row.playing};
+        world.other.stoppedTitle = row.idle;
+        world.OpenOther();
+        EXPECT_EQ(ChatLines({"!current"}),
+                  std::vector<std::string>{std::string("say \"Now Playing:^7 ") + row.song + "\""})
+            << row.className << " " << row.playing;
+        Chat("!stop");
+        EXPECT_EQ(ChatLines({"!next", "!current"}),
+                  std::vector<std::string>{"say \"^1No song title found^7\""})
+            << row.className << " " << row.idle;
+        EXPECT_EQ(world.other.received, Sent(main, {13, 11})) << row.className << " is driven while idle too";
+    }
+}
+
+// With no known player the commands go to the companion's own window, whose default handling gives
+// them to the shell, and so to the system's media controls.
+TEST_F(ChatCommandsTest, WithoutAKnownPlayerTheCompanionsWindowLeavesTheCommandsToTheDefaultHandling) {
+    Tracker.PlayerMode = 3;
+    // A Qt window of another program, and one of the player's own windows that is no main window.
+    WindowHandle foreign = fake::AddWindow("Qt5QWindowIcon", "Streaming - OBS 30.0");
+    fake::AddProcess(31, false).imagePath = "C:\\Program Files\\obs-studio\\bin\\64bit\\obs64.exe";
+    fake::Find(foreign)->processId = 31;
+    world.other.titles = {"Preferences"};
+    world.OpenOther();
+    const struct {
+        const char* chat;
+        unsigned command;
+        std::vector<std::string> replies;
+    } rows[] = {
+        {"!play", 46, {}},
+        {"!paus", 14, {"say \"^7Pause Toggled\""}},
+        {"!stop", 13, {"say \"^7Stopped.\""}},
+        {"!next", 11, {}},
+        {"!prev", 12, {}},
+        {"!play some song", 46, {}},
+    };
+    for (const auto& row : rows) {
+        fake::ClearCalls();
+        EXPECT_EQ(ChatLines({row.chat}), row.replies) << row.chat;
+        std::vector<fake::Call> shell = fake::ShellAppCommands();
+        ASSERT_EQ(shell.size(), 1u) << row.chat;
+        EXPECT_EQ(shell[0].window, main);
+        EXPECT_EQ(shell[0].wParam, main);
+        EXPECT_EQ(shell[0].lParam, static_cast<std::intptr_t>(row.command) << 16) << row.chat;
+    }
+    EXPECT_TRUE(world.other.received.empty());
+    EXPECT_TRUE(fake::TextsSentTo(foreign, kWmAppCommand).empty());
+    EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{"say \"^1No song title found^7\""});
+    SilenceChatPrefix();
+    EXPECT_EQ(ChatLines({"!current", "!next"}), std::vector<std::string>{" \"^1No song title found^7\""});
+}
+
+TEST_F(ChatCommandsTest, OtherPlayerFacesOddWindowsAndTitles) {
+    Tracker.PlayerMode = 3;
+    // Two known players: the first in table order, wherever its window lies.
+    WindowHandle mpv = fake::AddWindow("mpv", "Other Song - mpv");
+    world.OpenOther();
+    for (int time = 0; time < 2; ++time)
+        EXPECT_EQ(ChatLines({"!current"}),
+                  std::vector<std::string>{"say \"Now Playing:^7 Alpha Band - First Light\""});
+    Chat("!next");
+    EXPECT_EQ(world.other.received, Sent(main, {11}));
+    EXPECT_TRUE(fake::TextsSentTo(mpv, kWmAppCommand).empty());
+
+    // Hostile and huge titles are cut to one typed line and made typeable.
+    world.other.titles = {"x\"; quit; say \"y\x01\x1f\x7f\xe9 - VLC media player",
+                          std::string(60000, 'z') + " - VLC media player"};
+    world.other.playing = 0;
+    EXPECT_EQ(ChatLines({"!prev"}),
+              std::vector<std::string>{"say \"Now Playing:^7 x'; quit; say 'y   \xe9\""});
+    EXPECT_EQ(world.console.mostCommands, 1);
+    std::vector<std::string> huge = ChatLines({"!next"});
+    ASSERT_EQ(huge.size(), 1u);
+    EXPECT_EQ(huge[0].size(), kMaxTypedLine);
+    EXPECT_EQ(huge[0].substr(0, 25), "say \"Now Playing:^7 zzzzz");
+    EXPECT_EQ(huge[0].back(), '"');
+
+    // The player's window closes between the look-up and the title read.
+    world.OnCall([this](const fake::Call& c) {
+        if (c.name == "SendMessage" && c.message == kWmAppCommand)
+            fake::DestroyWindow(world.other.window);
+    });
+    EXPECT_TRUE(ChatLines({"!next"}).empty());
+    world.OnCall(nullptr);
+    EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{"say \"Now Playing:^7 Other Song\""})
+        << "then the next known player is used";
 }
 
 } // namespace

@@ -296,19 +296,27 @@ TEST_F(MonitorStartTest, LabelsAreSetInTheirOrderAndTheNameLabelIsLeftAlone) {
 }
 
 TEST_F(MonitorStartTest, LoadedSwitchesSetTheMarksAndThePrefix) {
-    Tracker.Silent = 1;
-    Tracker.Echo = 0;
-    Tracker.Power = 0;
-    Tracker.PlayerMode = 2;
-    Restart();
-    MonitorStart();
-    fake::Window* w = fake::Find(main);
-    EXPECT_TRUE(w->menuChecks[IDM_SILENT]);
-    EXPECT_FALSE(w->menuChecks[IDM_POWER]);
-    EXPECT_FALSE(w->menuChecks[IDM_ECHO]);
-    EXPECT_EQ(w->radioChecked, static_cast<unsigned>(IDM_WMP)) << "a mode other than 0 marks WMP";
-    EXPECT_STREQ(ChatPrefix(), "say") << "a loaded Silent flag does not empty the prefix";
-    EXPECT_TRUE(typed.empty());
+    // Winamp for 0, Other player for 3, WMP for any other value a file may hold.
+    const struct {
+        std::int32_t mode;
+        unsigned mark;
+    } modes[] = {{0, IDM_WINAMP}, {1, IDM_WMP}, {2, IDM_WMP}, {3, IDM_OTHER_PLAYER}, {-7, IDM_WMP}};
+    for (const auto& row : modes) {
+        Tracker.Silent = 1;
+        Tracker.Echo = 0;
+        Tracker.Power = 0;
+        Tracker.PlayerMode = row.mode;
+        Restart();
+        MonitorStart();
+        fake::Window* w = fake::Find(main);
+        EXPECT_TRUE(w->menuChecks[IDM_SILENT]);
+        EXPECT_FALSE(w->menuChecks[IDM_POWER]);
+        EXPECT_FALSE(w->menuChecks[IDM_ECHO]);
+        EXPECT_EQ(w->radioChecked, row.mark) << "mode " << row.mode;
+        EXPECT_EQ(Tracker.PlayerMode, row.mode) << "kept as stored";
+        EXPECT_STREQ(ChatPrefix(), "say") << "a loaded Silent flag does not empty the prefix";
+        EXPECT_TRUE(typed.empty());
+    }
 }
 
 } // namespace

@@ -160,6 +160,8 @@ TEST_F(ConsoleOutputTest, PlayerModeMarksFirstAndAnnouncesWithThePrefixOfTheMome
         {"", 0, " \"^1Winamp^7 mode initialized.\""},
         {"say", 1, "say \"^1WMP^7 mode initialized.\""},
         {"", 1, " \"^1WMP^7 mode initialized.\""},
+        {"echo", 3, "echo \"^1Other player^7 mode initialized.\""},
+        {"", 3, " \"^1Other player^7 mode initialized.\""},
     };
     for (const Row& row : rows) {
         typed.clear();
@@ -168,7 +170,9 @@ TEST_F(ConsoleOutputTest, PlayerModeMarksFirstAndAnnouncesWithThePrefixOfTheMome
         SetPlayerMode(row.mode);
         EXPECT_EQ(typed, std::vector<std::string>{row.expected});
         EXPECT_EQ(Tracker.PlayerMode, row.mode);
-        EXPECT_EQ(Radio(), static_cast<unsigned>(row.mode == 0 ? IDM_WINAMP : IDM_WMP));
+        EXPECT_EQ(Radio(), static_cast<unsigned>(row.mode == 0   ? IDM_WINAMP
+                                                 : row.mode == 3 ? IDM_OTHER_PLAYER
+                                                                 : IDM_WMP));
         EXPECT_EQ(TypeAndMarkOrder(), (std::vector<std::string>{"mark", "type"}));
     }
     typed.clear();

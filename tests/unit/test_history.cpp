@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ TEST(JournalTime, IsLocalTimeWithItsOffset) {
         {1796673851, -5 * 3600, "2026-12-07T15:04:11-05:00"},
         {1796673851, 5 * 3600 + 45 * 60, "2026-12-08T01:49:11+05:45"},
         {1796673851, -9 * 3600 - 30 * 60, "2026-12-07T10:34:11-09:30"},
+        {1796673851, -23 * 3600 - 59 * 60, "2026-12-06T20:05:11-23:59"},
+        {1796673851, 23 * 3600 + 59 * 60, "2026-12-08T20:03:11+23:59"},
+        {1796673851, -60, "2026-12-07T20:03:11-00:01"},
         // An offset of seconds is taken in whole minutes and the local time follows it.
         {1796673851, 3600 + 37, "2026-12-07T21:04:11+01:00"},
         {-1, 0, "1969-12-31T23:59:59+00:00"},
@@ -76,6 +80,14 @@ TEST(JournalTime, IsLocalTimeWithItsOffset) {
         bool ok = FormatJournalTime(c.utc, c.offset, out, sizeof out);
         EXPECT_EQ(ok, c.text[0] != '\0') << c.utc << " " << c.offset;
         EXPECT_STREQ(out, c.text) << c.utc << " " << c.offset;
+        if (!ok)
+            continue;
+        // Read back, the text names the same instant, west of UTC as well as east.
+        std::string row = Row(out, "cap", 1);
+        std::size_t pos = 0;
+        JournalRow read;
+        ASSERT_EQ(ScanJournalRecord(row.data(), row.size(), &pos, &read), kScanRow) << c.text;
+        EXPECT_EQ(read.utc, c.utc) << c.text;
     }
     char small[kJournalTimeSize - 1];
     EXPECT_FALSE(FormatJournalTime(0, 0, small, sizeof small));
@@ -131,6 +143,12 @@ TEST(JournalReader, CountsWhatItCannotReadAndReadsTheRest) {
         {"header, blank lines, LF ends", header + "\r\n\n" + "2026-12-07T10:00:00Z,return,3,\"a\nb\"\n", 1,
          0},
         {"header again later", header + good + header + good, 2, 0},
+        // As a spreadsheet saves it back.
+        {"byte-order mark before the header", "\xEF\xBB\xBF" + header + good, 1, 0},
+        {"header names in quotes", "\"time\",\"event\",\"count\",\"player\"\r\n" + good, 1, 0},
+        {"both, LF ends", "\xEF\xBB\xBF\"time\",\"event\",\"count\",\"player\"\n" + good, 1, 0},
+        {"header cut short, mended", "time,eve" + std::string(kJournalMend) + good, 1, 1},
+        {"header cut short at the end", "time,eve", 0, 1},
         {"three fields", "2026-12-07T10:00:00+00:00,cap,1\r\n" + good, 1, 1},
         {"five fields", "2026-12-07T10:00:00+00:00,cap,1,a,b\r\n" + good, 1, 1},
         {"month 13", "2026-13-07T10:00:00+00:00,cap,1,Me\r\n" + good, 1, 1},
@@ -157,6 +175,10 @@ TEST(JournalReader, CountsWhatItCannotReadAndReadsTheRest) {
          1},
         {"far in the future", "2026-12-08T12:00:01+00:00,cap,1,Me\r\n" + good, 1, 1},
         {"just within a day ahead", "2026-12-08T12:00:00+00:00,cap,1,Me\r\n" + good, 2, 0},
+        {"far ahead, west of UTC", "2026-12-08T07:00:01-05:00,cap,1,Me\r\n" + good, 1, 1},
+        {"just within, west of UTC", "2026-12-08T07:00:00-05:00,cap,1,Me\r\n" + good, 2, 0},
+        {"far ahead at -23:59", "2026-12-07T12:01:01-23:59,cap,1,Me\r\n" + good, 1, 1},
+        {"just within at +23:59", "2026-12-09T11:59:00+23:59,cap,1,Me\r\n" + good, 2, 0},
     };
     for (const Case& c : cases) {
         History h = Build(c.text);
@@ -228,6 +250,42 @@ TEST(JournalReader, KeepsTheLastThirtyDaysWithRowsAndToday) {
     EXPECT_EQ(quiet.today.caps, 0);
     // Late on the 6th in UTC is already the 7th further east.
     EXPECT_EQ(Label(Build("", kNow - 13 * 3600, 2 * 3600).today.day), "Dec 7");
+}
+
+// The visit going on counts where its row will once written: the figures then do not jump.
+TEST(JournalReader, AVisitGoingOnCountsAsItsRowWill) {
+    std::string month;
+    for (int d = 35; d >= 1; --d) {
+        char time[kJournalTimeSize];
+        FormatJournalTime(kNow - d * 86400, 0, time, sizeof time);
+        month += Row(time, "cap", 1);
+    }
+    const std::string today = Row("2026-12-07T10:00:00+00:00", "cap", 1);
+    struct Case {
+        const char* what;
+        std::string text;
+        std::int32_t seconds;
+        std::int32_t offset;
+    } cases[] = {
+        {"today has rows", today, 600, 0},
+        {"the first row of today", Row("2026-12-05T10:00:00+00:00", "cap", 1), 600, 0},
+        {"no rows at all", "", 1, 0},
+        {"just begun", today, 0, 0},
+        {"begun yesterday", today, 13 * 3600, 0},
+        {"west of UTC, begun yesterday there", today, 8 * 3600, -5 * 3600},
+        {"thirty days shown already", month, 600, 0},
+        {"thirty days shown, begun before all of them", month, 40 * 86400, 0},
+    };
+    for (const Case& c : cases) {
+        History going = Build(c.text, kNow, c.offset);
+        AddVisitSoFar(c.seconds, kNow, c.offset, &going);
+        char time[kJournalTimeSize];
+        FormatJournalTime(kNow, c.offset, time, sizeof time);
+        History written = Build(c.text + Row(time, "visit", c.seconds), kNow, c.offset);
+        EXPECT_EQ(Days(going), Days(written)) << c.what;
+        EXPECT_EQ(going.today.day, written.today.day) << c.what;
+        EXPECT_EQ(going.today.seconds, written.today.seconds) << c.what;
+    }
 }
 
 TEST(HistoryFigures, RatesAxesLabelsAndTexts) {
@@ -360,6 +418,21 @@ TEST_F(HistoryTest, ARowCutShortAtAnyByteCostsOnlyItself) {
     }
 }
 
+TEST_F(HistoryTest, AHeaderCutShortIsCompletedByTheNextRow) {
+    const std::string header = std::string(kJournalHeader) + "\r\n";
+    for (std::size_t k = 0; k <= header.size(); ++k) {
+        fake::Reset();
+        ResetJournalWriter();
+        fake::FailNextAppendAfter(static_cast<long>(k));
+        EXPECT_FALSE(JournalAppend(kJournalCap, 1, "Me"));
+        // Half the cases as a crash: the next process knows nothing of the cut.
+        if (k % 2)
+            ResetJournalWriter();
+        ASSERT_TRUE(JournalAppend(kJournalCap, 2, "Me"));
+        EXPECT_EQ(Journal(), header + Row("2023-11-14T22:13:20+00:00", "cap", 2)) << k;
+    }
+}
+
 TEST_F(HistoryTest, TheWriterNoticesAJournalChangedBehindItsBack) {
     ASSERT_TRUE(JournalAppend(kJournalCap, 1, "Me"));
     Journal() += "2023-11-14T22:13:20+00:00,cap,2,\"M"; // another writer's row, cut short
@@ -375,6 +448,80 @@ TEST_F(HistoryTest, TheWriterNoticesAJournalChangedBehindItsBack) {
     LoadHistory(&h);
     EXPECT_EQ(h.rows, 1);
     EXPECT_EQ(h.unreadable, 1);
+}
+
+// A follower reads what was appended, and everything only when it must; at each step it shows what
+// a whole read of the file shows.
+TEST_F(HistoryTest, TheFollowerReadsWhatWasAppendedAndAllOnlyWhenItMust) {
+    std::string base = std::string(kJournalHeader) + "\r\n";
+    for (int i = 0; i < 2000; ++i)
+        base += Row("2026-12-0" + std::to_string(1 + i % 6) + "T10:00:00+00:00", i % 2 ? "cap" : "visit", 60);
+    const std::string row = Row("2026-12-07T10:00:00-05:00", "fcfrag", 1);
+    const std::string ahead = Row("2026-12-09T10:00:00+00:00", "return", 1);
+    struct Step {
+        std::function<void(std::string&)> change;
+        std::int64_t later; // seconds the clock has moved on since the start
+        bool whole;         // read whole again
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"rows appended",
+         {{[&](std::string& j) { j += row; }, 0, false},
+          {[&](std::string& j) { j += row + row; }, 0, false},
+          {[](std::string&) {}, 60, false}}},
+        {"a row written in pieces",
+         {{[&](std::string& j) { j += row.substr(0, 30); }, 0, false},
+          {[&](std::string& j) { j += row.substr(30, 5); }, 0, false},
+          {[&](std::string& j) { j += row.substr(35) + row; }, 0, false}}},
+        {"a cut row, then a mend",
+         {{[&](std::string& j) { j += row.substr(0, 30); }, 0, false},
+          {[&](std::string& j) { j += kJournalMend + row; }, 0, false}}},
+        {"shorter", {{[&](std::string& j) { j.resize(j.size() - 10); }, 0, true}}},
+        {"emptied",
+         {{[&](std::string& j) { j.clear(); }, 0, true}, {[&](std::string& j) { j += row; }, 0, false}}},
+        {"removed", {{[&](std::string&) { fake::Files().erase(kJournalFileName); }, 0, true}}},
+        {"rewritten at its size", {{[&](std::string& j) { j[j.size() / 2 + 29] ^= 1; }, 0, true}}},
+        {"last row changed, then grown",
+         {{[&](std::string& j) { j[j.size() - 5] ^= 1, j += row; }, 0, true}}},
+        {"saved back with quotes, then grown",
+         {{[&](std::string& j) { j = "\"time\",\"event\",\"count\",\"player\"" + j.substr(23) + row; }, 0,
+           true}}},
+        {"a row too far ahead comes due",
+         {{[&](std::string& j) { j += ahead; }, 0, false},
+          {[](std::string&) {}, 3600, false},
+          {[](std::string&) {}, 86400, true}}},
+        {"the clock set back", {{[&](std::string& j) { j += row; }, -3 * 86400, true}}},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        Journal() = base;
+        JournalFollower follower;
+        FollowJournal(&follower, kNow);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            std::int64_t before = static_cast<std::int64_t>(Journal().size());
+            step.change(Journal());
+            std::int64_t reads = follower.fullReads;
+            std::int64_t bytes = follower.bytesRead;
+            std::int64_t now = kNow + step.later;
+            FollowJournal(&follower, now);
+            History followed;
+            FollowedHistory(follower, now, -5 * 3600, &followed);
+            std::string text = fake::Files().count(kJournalFileName) ? Journal() : "";
+            History whole = Build(text, now, -5 * 3600);
+            EXPECT_EQ(Days(followed), Days(whole)) << c.what << " " << i;
+            EXPECT_EQ(followed.today.caps, whole.today.caps) << c.what << " " << i;
+            EXPECT_EQ(followed.rows, whole.rows) << c.what << " " << i;
+            EXPECT_EQ(followed.unreadable, whole.unreadable) << c.what << " " << i;
+            EXPECT_EQ(follower.fullReads - reads, step.whole ? 1 : 0) << c.what << " " << i;
+            if (!step.whole) {
+                EXPECT_LE(follower.bytesRead - bytes, static_cast<std::int64_t>(text.size()) - before + 8192)
+                    << c.what << " " << i;
+            }
+        }
+    }
 }
 
 TEST_F(HistoryTest, LoadReadsOnlyTheJournalsEndWhenItIsHuge) {
