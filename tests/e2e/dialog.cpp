@@ -221,8 +221,12 @@ SCENARIO(resources_of_the_exe) {
         {0, 3, 0, ""},
         {0, 4, 9006, "&Winamp"},
         {0, 5, 9007, "W&MP"},
-        {0, 6, 0, ""},
-        {0, 7, 9001, "E&xit"},
+        {0, 6, 9009, "&Other player"},
+        {0, 7, 0, ""},
+        {0, 8, 9010, "&Start game..."},
+        {0, 9, 9011, "C&hoose game..."},
+        {0, 10, 0, ""},
+        {0, 11, 9001, "E&xit"},
         {1, 0, 9002, "&Response strings"},
         {2, 0, 9008, "&History..."},
     };
@@ -233,7 +237,7 @@ SCENARIO(resources_of_the_exe) {
     CHECK_EQ("&Edit", std::string(text));
     GetMenuStringA(menu, 2, text, sizeof text, MF_BYPOSITION);
     CHECK_EQ("&View", std::string(text));
-    CHECK_EQ(8, GetMenuItemCount(GetSubMenu(menu, 0)));
+    CHECK_EQ(12, GetMenuItemCount(GetSubMenu(menu, 0)));
     for (const Entry& e : entries) {
         HMENU sub = GetSubMenu(menu, e.popup);
         text[0] = '\0';
