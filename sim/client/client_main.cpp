@@ -29,11 +29,8 @@ constexpr int kExitNoTranscript = 1;
 constexpr int kExitBadOption = 2;
 constexpr int kExitTypedTooLong = 3;
 
-struct ScriptEvent {
-    unsigned long long dueMs; // from the moment the configuration was read
-    qxsim::ScriptKind kind;
-    std::string text;
-};
+// Due from the moment the configuration was read.
+using qxsim::ScriptEvent;
 
 struct Client {
     qxsim::ClientOptions options;
@@ -354,27 +351,11 @@ bool LoadScript(const std::string& path) {
         data.insert(data.end(), chunk, chunk + n);
     }
     std::fclose(f);
-    unsigned long long due = 0;
-    size_t lineNo = 0;
-    for (size_t pos = 0; pos < data.size();) {
-        size_t end = pos;
-        while (end < data.size() && data[end] != '\n') {
-            ++end;
-        }
-        ++lineNo;
-        const char* line = data.data() + pos;
-        qxsim::ScriptLine parsed;
-        qxsim::ScriptParse result = qxsim::ParseScriptLine(line, end - pos, &parsed);
-        if (result == qxsim::ScriptParse::Error) {
-            std::fprintf(stderr, "qxclient: %s:%zu: %s\n", path.c_str(), lineNo, parsed.error);
-            return false;
-        }
-        if (result == qxsim::ScriptParse::Event) {
-            due += parsed.delayMs;
-            clientState.script.push_back(
-                ScriptEvent{due, parsed.kind, std::string(line + parsed.text.start, parsed.text.len)});
-        }
-        pos = end + 1;
+    size_t badLine = 0;
+    const char* error = "";
+    if (!qxsim::ParseScript(data.data(), data.size(), &clientState.script, &badLine, &error)) {
+        std::fprintf(stderr, "qxclient: %s:%zu: %s\n", path.c_str(), badLine, error);
+        return false;
     }
     return true;
 }

@@ -29,11 +29,7 @@ constexpr size_t kMaxScriptBytes = 4 * 1024 * 1024;
 constexpr const char* kDefaultPlayer = "Rex";
 constexpr const char* kDefaultTitle = "Quorvex test console";
 
-struct ScriptEvent {
-    unsigned long long dueMs; // from the start of the script
-    qxsim::ScriptKind kind;
-    std::string text;
-};
+using qxsim::ScriptEvent;
 
 // A line typed since the last frame: as received, and where its kept part lies in the frame's text.
 struct FramedLine {
@@ -429,31 +425,14 @@ bool LoadScript(const char* path) {
         data.insert(data.end(), chunk, chunk + n);
     }
     std::fclose(f);
-    unsigned long long due = 0;
-    size_t lineNo = 0;
-    size_t pos = 0;
-    while (pos < data.size()) {
-        size_t end = pos;
-        while (end < data.size() && data[end] != '\n') {
-            ++end;
-        }
-        ++lineNo;
-        const char* line = data.data() + pos;
-        qxsim::ScriptLine parsed;
-        qxsim::ScriptParse result = qxsim::ParseScriptLine(line, end - pos, &parsed);
-        if (result == qxsim::ScriptParse::Error) {
-            char where[64];
-            std::snprintf(where, sizeof(where), "%zu", lineNo);
-            std::fprintf(stderr, "qxconsole: %s:%s: %s\n", path, where, parsed.error);
-            std::fflush(stderr);
-            return false;
-        }
-        if (result == qxsim::ScriptParse::Event) {
-            due += parsed.delayMs;
-            consoleState.script.push_back(
-                ScriptEvent{due, parsed.kind, std::string(line + parsed.text.start, parsed.text.len)});
-        }
-        pos = end + 1;
+    size_t badLine = 0;
+    const char* error = "";
+    if (!qxsim::ParseScript(data.data(), data.size(), &consoleState.script, &badLine, &error)) {
+        char where[64];
+        std::snprintf(where, sizeof(where), "%zu", badLine);
+        std::fprintf(stderr, "qxconsole: %s:%s: %s\n", path, where, error);
+        std::fflush(stderr);
+        return false;
     }
     return true;
 }

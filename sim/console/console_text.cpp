@@ -480,4 +480,30 @@ ScriptParse ParseScriptLine(const char* line, size_t len, ScriptLine* out) {
     return ScriptParse::Error;
 }
 
+bool ParseScript(const char* data, size_t size, std::vector<ScriptEvent>* events, size_t* badLine,
+                 const char** error) {
+    unsigned long long due = 0;
+    size_t lineNo = 0;
+    for (size_t pos = 0; pos < size;) {
+        size_t end = pos;
+        while (end < size && data[end] != '\n')
+            ++end;
+        ++lineNo;
+        ScriptLine parsed;
+        ScriptParse result = ParseScriptLine(data + pos, end - pos, &parsed);
+        if (result == ScriptParse::Error) {
+            *badLine = lineNo;
+            *error = parsed.error;
+            return false;
+        }
+        if (result == ScriptParse::Event) {
+            due += parsed.delayMs;
+            events->push_back(
+                ScriptEvent{due, parsed.kind, std::string(data + pos + parsed.text.start, parsed.text.len)});
+        }
+        pos = end + 1;
+    }
+    return true;
+}
+
 } // namespace qxsim

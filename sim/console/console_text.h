@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace qxsim {
 
@@ -128,5 +130,16 @@ struct ScriptLine {
 
 // Skip for blank lines and '#' comments. A trailing CR (CRLF files) is ignored.
 ScriptParse ParseScriptLine(const char* line, size_t len, ScriptLine* out);
+
+struct ScriptEvent {
+    unsigned long long dueMs; // from the start of the script
+    ScriptKind kind;
+    std::string text;
+};
+
+// A whole match file as events with their due times; false at the first bad line, with its number
+// (from 1) and reason.
+bool ParseScript(const char* data, size_t size, std::vector<ScriptEvent>* events, size_t* badLine,
+                 const char** error);
 
 } // namespace qxsim

@@ -394,19 +394,21 @@ bool DeskPostMessage(WindowHandle window, unsigned message, std::uintptr_t wPara
     return true;
 }
 
+// A text copied out as the window manager does: cut to fit with its terminator, "" for no window.
+static int CopyOut(const std::string* text, char* buffer, int size) {
+    if (size <= 0)
+        return 0;
+    std::size_t n = text ? std::min<std::size_t>(text->size(), static_cast<std::size_t>(size) - 1) : 0;
+    std::memcpy(buffer, text ? text->data() : "", n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
 int DeskGetWindowText(WindowHandle window, char* buffer, int size) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("GetWindowText", window, 0, static_cast<std::uintptr_t>(size));
-    if (size <= 0)
-        return 0;
-    buffer[0] = '\0';
     Window* w = Live(window);
-    if (!w)
-        return 0;
-    std::size_t n = std::min<std::size_t>(w->text.size(), static_cast<std::size_t>(size) - 1);
-    std::memcpy(buffer, w->text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
+    return CopyOut(w ? &w->text : nullptr, buffer, size);
 }
 
 bool DeskShowWindow(WindowHandle window, int command) {
@@ -436,16 +438,8 @@ std::uint32_t DeskGetWindowProcessId(WindowHandle window) {
 int DeskGetClassName(WindowHandle window, char* buffer, int size) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("GetClassName", window, 0, static_cast<std::uintptr_t>(size));
-    if (size <= 0)
-        return 0;
-    buffer[0] = '\0';
     Window* w = Live(window);
-    if (!w)
-        return 0;
-    std::size_t n = std::min<std::size_t>(w->className.size(), static_cast<std::size_t>(size) - 1);
-    std::memcpy(buffer, w->className.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
+    return CopyOut(w ? &w->className : nullptr, buffer, size);
 }
 
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
