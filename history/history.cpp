@@ -186,6 +186,18 @@ JournalScan SkipBroken(const char* text, std::size_t size, std::size_t* pos) {
     return kScanBroken;
 }
 
+// Bytes of the journal from an offset; fewer at its end.
+bool ReadSpan(std::int64_t offset, std::size_t want, std::vector<char>* out) {
+    out->resize(want);
+    long got = want ? DeskReadFileAt(kJournalFileName, offset, out->data(), want) : 0;
+    if (got < 0) {
+        out->clear();
+        return false;
+    }
+    out->resize(static_cast<std::size_t>(got));
+    return true;
+}
+
 } // namespace
 
 JournalScan ScanJournalRecord(const char* text, std::size_t size, std::size_t* pos, JournalRow* row) {
@@ -257,14 +269,8 @@ bool ReadJournalTail(std::size_t limit, std::vector<char>* out) {
         return false;
     std::int64_t offset =
         size > static_cast<std::int64_t>(limit) ? size - static_cast<std::int64_t>(limit) : 0;
-    std::size_t want = static_cast<std::size_t>(size - offset);
-    out->resize(want);
-    long got = want ? DeskReadFileAt(kJournalFileName, offset, out->data(), want) : 0;
-    if (got < 0) {
-        out->clear();
+    if (!ReadSpan(offset, static_cast<std::size_t>(size - offset), out))
         return false;
-    }
-    out->resize(static_cast<std::size_t>(got));
     if (offset > 0) {
         // The window starts inside some row: what comes before its first line end is that row's rest.
         auto lf = std::find(out->begin(), out->end(), '\n');
@@ -339,17 +345,6 @@ namespace {
 // only grew has them unchanged.
 constexpr std::size_t kFollowHeadBytes = 256;
 constexpr std::size_t kFollowGuardBytes = 4096;
-
-bool ReadSpan(std::int64_t offset, std::size_t want, std::vector<char>* out) {
-    out->resize(want);
-    long got = want ? DeskReadFileAt(kJournalFileName, offset, out->data(), want) : 0;
-    if (got < 0) {
-        out->clear();
-        return false;
-    }
-    out->resize(static_cast<std::size_t>(got));
-    return true;
-}
 
 // Takes in the text from the follower's end on (`text` holds the file from `from` on), and keeps the
 // last bytes read.

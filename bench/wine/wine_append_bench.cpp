@@ -4,23 +4,14 @@
 // usage: wine_append_bench.exe [rows]   (in the folder the journal goes to)
 #include <windows.h>
 
+#include "bench/wine/bench_clock.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "history/journal.h"
-
-namespace {
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     int rows = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -30,9 +21,9 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     double sum = 0;
     for (int i = 0; i < rows; ++i) {
-        double t0 = Now();
+        double t0 = BenchSeconds();
         bool ok = JournalAppend(kJournalCap, i, "^1Red^7Fox");
-        double t1 = Now();
+        double t1 = BenchSeconds();
         if (!ok) {
             std::fprintf(stderr, "row %d was not written\n", i);
             return 1;

@@ -5,6 +5,8 @@
 //                                                companion makes them (for the idle CPU figure)
 #include <windows.h>
 
+#include "bench/wine/bench_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,17 +14,6 @@
 
 #include "monitor/monitor.h"
 #include "support/string_helpers.h"
-
-namespace {
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     int polls = argc > 1 ? std::atoi(argv[1]) : 200;
@@ -54,11 +45,11 @@ int main(int argc, char** argv) {
     double processSeconds = 0;
     std::int32_t length = 0;
     for (int i = 0; i < polls; ++i) {
-        double t0 = Now();
+        double t0 = BenchSeconds();
         std::int32_t size = 0;
         char* text = ReadConsoleLog(&size);
         length = CheckTerminated(text, size);
-        double t1 = Now();
+        double t1 = BenchSeconds();
         // The last newLines lines are new: the chunk starts at the line feed before them.
         std::int32_t start = length - 1;
         for (int seen = 0; start > 0; --start)
@@ -66,7 +57,7 @@ int main(int argc, char** argv) {
                 break;
         ForEachChunkLine(text + start, size - start, false, HandleConsoleLine);
         std::free(text);
-        double t2 = Now();
+        double t2 = BenchSeconds();
         readSeconds += t1 - t0;
         processSeconds += t2 - t1;
     }
