@@ -1,8 +1,8 @@
+#include "support/locks.h"
 #include "history/journal.h"
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "history/history.h"
@@ -18,7 +18,7 @@ struct JournalWriter {
 };
 
 JournalWriter writer = {false, false, 0};
-std::mutex writerLock;
+Lock writerLock;
 
 // Enough of the file's end to find where its last row starts.
 constexpr std::size_t kTailBytes = 64 * 1024;
@@ -162,14 +162,14 @@ std::size_t FormatJournalRow(const char* time, const char* event, std::int32_t c
 }
 
 void ResetJournalWriter() {
-    std::lock_guard<std::mutex> guard(writerLock);
+    LockGuard guard(writerLock);
     writer = JournalWriter{false, false, 0};
 }
 
 bool JournalAppend(const char* event, std::int32_t count, const char* player) {
     if (!KnownEvent(event))
         return false;
-    std::lock_guard<std::mutex> guard(writerLock);
+    LockGuard guard(writerLock);
     std::int64_t now = DeskTime();
     if (now < 0)
         return false;

@@ -5,6 +5,7 @@
 #include "monitor/monitor.h"
 #include "players/players.h"
 #include "support/rates.h"
+#include "support/string_helpers.h"
 #include "support/text_pool.h"
 
 namespace {
@@ -214,10 +215,9 @@ bool GateOpen(Gate gate) {
 // The text after a starting pattern, or null when the line does not start with it. The line's last
 // byte becomes the text's end.
 const char* StartingText(const char* pattern, char* line) {
-    const char* start = FormatText(pattern, Tracker.PlayerName);
-    std::size_t startLength = std::strlen(start);
+    std::size_t startLength = FilledPrefixLength(line, pattern, Tracker.PlayerName);
     std::size_t lineLength = std::strlen(line);
-    if (lineLength <= startLength || std::strncmp(line, start, startLength) != 0)
+    if (startLength == 0 || lineLength <= startLength)
         return nullptr;
     line[lineLength - 1] = '\0';
     return line + startLength + 1;
@@ -248,7 +248,7 @@ void HandleChatCommand(char* line) {
         if (command.startsLine) {
             if (const char* text = StartingText(command.pattern, line))
                 return command.run(text);
-        } else if (std::strcmp(FormatText(command.pattern, Tracker.PlayerName), line) == 0) {
+        } else if (LineMatchesFilled(line, command.pattern, Tracker.PlayerName)) {
             return command.run("");
         }
     }

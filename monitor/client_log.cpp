@@ -5,35 +5,8 @@
 
 namespace {
 
-// Clients whose home folder is known: the exe's file name up to its first dot, and the folder the
-// client makes in <Documents>\My Games (its HOMEPATH_NAME_WIN).
-struct KnownClient {
-    const char* exeName;
-    const char* homeFolder;
-};
-const KnownClient kKnownClients[] = {
-    {"openjk", "OpenJK"},       // JACoders/OpenJK, codemp/qcommon/q_shared.h
-    {"eternaljk", "EternalJK"}, // JKSunny/EternalJK, codemp/qcommon/q_shared.h
-};
-
 // Bytes remembered before the read position, to tell the same file from one started afresh.
 constexpr std::size_t kTailSize = 64;
-// Bytes taken from the file in one read; the rest comes at the next.
-constexpr std::size_t kReadLimit = 256 * 1024;
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNoCase(const std::string& a, const char* b) {
-    std::size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -50,65 +23,6 @@ bool StampAt(const std::string& text, std::size_t at) {
             return false;
     }
     return true;
-}
-
-// The commands of an engine command line: split at every '+' outside double quotes, each split
-// into words at blanks, a quoted word kept whole without its quotes.
-std::vector<std::vector<std::string>> EngineCommands(const std::string& line) {
-    std::vector<std::vector<std::string>> commands(1);
-    std::string word;
-    bool quoted = false, inWord = false;
-    auto endWord = [&] {
-        if (inWord)
-            commands.back().push_back(word);
-        word.clear();
-        inWord = false;
-    };
-    for (char c : line) {
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (!quoted && c == '+') {
-            endWord();
-            commands.emplace_back();
-        } else if (!quoted && (c == ' ' || c == '\t')) {
-            endWord();
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    endWord();
-    return commands;
-}
-
-// The value a command line's "+set <name> <value...>" gives a variable, the last one winning.
-std::string StartupValue(const std::string& arguments, const char* name) {
-    std::string value;
-    for (const std::vector<std::string>& words : EngineCommands(arguments)) {
-        if (words.size() < 3 || !(SameNoCase(words[0], "set") || SameNoCase(words[0], "seta")) ||
-            !SameNoCase(words[1], name))
-            continue;
-        value = words[2];
-        for (std::size_t i = 3; i < words.size(); ++i)
-            value += " " + words[i];
-    }
-    return value;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-bool IsAbsolute(const std::string& path) {
-    return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (folder.empty())
-        return name;
-    return folder.back() == '\\' || folder.back() == '/' ? folder + name : folder + "\\" + name;
 }
 
 // Cleans and hands over the pending line.
@@ -137,11 +51,12 @@ bool SameFile(const ClientLog& log) {
 
 } // namespace
 
+// The clients' colour codes are ^0 to ^9 (shared/qcommon/q_color.h:16-17 and :28, grey "^9", in both).
 std::string WithoutColourCodes(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '^' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7') {
+        if (text[i] == '^' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9') {
             ++i;
             continue;
         }
@@ -161,32 +76,7 @@ std::string CleanClientLine(const std::string& raw) {
     return WithoutColourCodes(line.substr(at)) + "\r";
 }
 
-LogPlace FindLogPlace(const std::string& exe, const std::string& arguments, const std::string& documents) {
-    LogPlace place;
-    std::string folder = FolderOf(exe);
-    std::string mod = StartupValue(arguments, "fs_game");
-    if (mod.empty())
-        mod = "base";
-    std::string home = StartupValue(arguments, "fs_homepath");
-    if (!home.empty() && !IsAbsolute(home))
-        home = Join(folder, home);
-    if (home.empty()) {
-        std::string name = exe.substr(folder.empty() ? 0 : folder.size() + 1);
-        name = name.substr(0, name.find('.'));
-        for (const KnownClient& known : kKnownClients)
-            if (SameNoCase(name, known.exeName))
-                home = Join(Join(documents, "My Games"), known.homeFolder);
-    }
-    if (!home.empty()) {
-        place.path = Join(Join(home, mod), "qconsole.log");
-        return place;
-    }
-    place.roots.push_back(Join(documents, "My Games"));
-    place.roots.push_back(folder.empty() ? std::string(".") : folder);
-    return place;
-}
-
-void ReadClientLog(ClientLog& log, std::vector<std::string>& lines) {
+void ReadClientLog(ClientLog& log, std::vector<std::string>& lines, std::size_t limit) {
     std::int64_t size = 0;
     if (!DeskFileStamp(log.path.c_str(), &size, nullptr))
         return;
@@ -194,7 +84,7 @@ void ReadClientLog(ClientLog& log, std::vector<std::string>& lines) {
         Restart(log);
     if (size == log.offset)
         return;
-    std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size - log.offset, kReadLimit));
+    std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size - log.offset, static_cast<std::int64_t>(limit)));
     std::string chunk(want, '\0');
     long got = DeskReadFileAt(log.path.c_str(), log.offset, &chunk[0], want);
     if (got <= 0)

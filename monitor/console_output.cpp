@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
+#include "support/locks.h"
 #include "monitor/game_console.h"
 #include "monitor/monitor.h"
 #include "support/window_ids.h"
@@ -61,8 +61,8 @@ std::intptr_t SendToConsole(const char* text) {
     std::string line = text ? text : "";
     DeskSleep(1000);
     // Both threads type into the one console: each enters its whole line before the other begins.
-    static std::mutex typing;
-    std::lock_guard<std::mutex> guard(typing);
+    static Lock typing;
+    LockGuard guard(typing);
     const GameConsole& console = CurrentConsole();
     return console.type(FitTypedLine(line, console.typeLimit));
 }

@@ -1,314 +1,182 @@
-// A game client the companion starts itself. It gets the companion's hidden console, so a client
-// that reads a console is typed into there; every client writes qconsole.log, which is read as it
-// grows. Which family a client is shows once: "\name" is typed after its first lines, and only a
-// client that reads a console echoes it.
+// A game client the companion starts itself. It is given the companion's windowless console, so a
+// client that reads a console is typed into there; every client writes qconsole.log, which is read as
+// it grows. Which family a client is comes from the facts of its exe's name, or, for a client nobody
+// knows, from whether it takes a typed "\name".
 #include <algorithm>
 #include <atomic>
-#include <mutex>
+#include <memory>
 
-#include "monitor/game_console.h"
+#include "monitor/client_visit.h"
 #include "monitor/monitor.h"
+#include "support/tracker_state.h"
 #include "support/window_ids.h"
 
 namespace {
 
-enum Family : int { kFamilyUnknown, kReadsConsole, kReadsNothing };
-// Where the lines come from: no log yet, the log, the screen buffer, or nowhere (cannot follow).
-enum class Source { Waiting, Log, Screen, Lost };
-
 constexpr std::size_t kPathSize = 1024;
 constexpr std::size_t kArgumentsSize = 2048;
 constexpr std::uint64_t kLogWaitMs = 10000;
-// A client reads its console only between frames, and not before it has started up.
-constexpr std::uint64_t kQueueWaitMs = 10000;
-constexpr std::uint64_t kEchoWaitMs = 2000;
-constexpr std::uint32_t kTypingPauseMs = 10;
-// Folders below a search root that are looked into for a client's log, and entries looked at.
-constexpr int kSearchDepth = 2;
-constexpr int kSearchEntries = 4000;
-// Rows above a place on the screen that tell it again after a scroll.
-constexpr std::int32_t kMarkRows = 4;
-const char kLogName[] = "qconsole.log";
 const char kCannotFollow[] = "Quorvex cannot follow this game.";
 
-struct LogStamp {
-    std::string path;
-    std::int64_t size;
-    std::int64_t modified;
-};
-
-struct StartedClient {
-    ProcessHandle process = 0;
-    std::int32_t startSeconds = 0;
-    std::uint64_t startTick = 0;
-    LogPlace place;
-    std::vector<LogStamp> before; // the logs that were there at the start, as they were
-};
-
-// From the main thread, which starts the client, to the monitor thread, which follows it.
-std::mutex handoverLock;
-bool handoverPending = false;
-StartedClient handover;
-
-// The followed client. Typing may come from the main thread: the process under processLock.
-std::mutex processLock;
-std::atomic<bool> following{false};
-std::atomic<int> family{kFamilyUnknown};
+// The status bar is set by a posted message: the typing that shows a reply there holds a lock the
+// main thread may be waiting on.
 std::atomic<bool> statusShown{false};
-StartedClient client;
-Source source = Source::Waiting;
-ClientLog clientLog;
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsLogName(const char* name) {
-    std::size_t i = 0;
-    for (; name[i] && kLogName[i]; ++i)
-        if (Lower(name[i]) != kLogName[i])
-            return false;
-    return name[i] == kLogName[i];
-}
-
-struct Search {
-    std::string folder;
-    int depth;
-    int* entries;
-    std::vector<LogStamp>* found;
-};
-
-void Look(const Search& search);
-
-void SeeEntry(const char* name, bool isFolder, void* context) {
-    const Search& search = *static_cast<const Search*>(context);
-    if (--*search.entries < 0)
-        return;
-    std::string path = search.folder + "\\" + name;
-    if (isFolder) {
-        if (search.depth < kSearchDepth)
-            Look({path, search.depth + 1, search.entries, search.found});
-        return;
-    }
-    LogStamp stamp = {path, 0, 0};
-    if (IsLogName(name) && DeskFileStamp(path.c_str(), &stamp.size, &stamp.modified))
-        search.found->push_back(stamp);
-}
-
-void Look(const Search& search) {
-    if (*search.entries > 0)
-        DeskListFolder(search.folder.c_str(), SeeEntry, const_cast<Search*>(&search));
-}
-
-// The logs the place may mean, as they are now.
-std::vector<LogStamp> LogsNow(const LogPlace& place) {
-    std::vector<LogStamp> logs;
-    if (!place.path.empty()) {
-        LogStamp stamp = {place.path, 0, 0};
-        if (DeskFileStamp(place.path.c_str(), &stamp.size, &stamp.modified))
-            logs.push_back(stamp);
-        return logs;
-    }
-    int entries = kSearchEntries;
-    for (const std::string& root : place.roots)
-        Look({root, 0, &entries, &logs});
-    return logs;
-}
-
-// The newest log written since the start: what a log held before belongs to an earlier game, and
-// a client starts its log afresh only once it has read its configuration.
-bool FreshLog(std::string* path) {
-    const LogStamp* newest = nullptr;
-    std::vector<LogStamp> now = LogsNow(client.place);
-    for (const LogStamp& stamp : now) {
-        bool old = std::any_of(client.before.begin(), client.before.end(), [&](const LogStamp& was) {
-            return was.path == stamp.path && was.size == stamp.size && was.modified == stamp.modified;
-        });
-        if (!old && (!newest || stamp.modified > newest->modified))
-            newest = &stamp;
-    }
-    if (newest)
-        *path = newest->path;
-    return newest != nullptr;
-}
 
 void ShowStatus(const std::string& text) {
     statusShown = true;
-    DeskSetLabelText(Tracker.MainWindow, IDC_STATUSBAR, text.c_str());
+    DeskPostLabelText(Tracker.MainWindow, IDC_STATUSBAR, text.c_str());
 }
 
-std::string ScreenRow(std::int32_t row, std::int32_t width) {
-    std::string text(static_cast<std::size_t>(width) + 1, '\0');
-    int got = DeskConsoleRow(row, &text[0], static_cast<int>(text.size()));
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
-}
-
-std::string Trimmed(const std::string& row) {
-    std::size_t end = row.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : row.substr(0, end + 1);
-}
-
-// A place on the screen, known again by the rows just above it: the buffer scrolls up when full.
-struct ScreenMark {
-    std::int32_t row = 0;
-    std::vector<std::string> above;
-};
-
-ScreenMark screenMark; // where the screen is read from next
-
-ScreenMark MarkAt(std::int32_t row, std::int32_t width) {
-    ScreenMark mark;
-    mark.row = row;
-    for (std::int32_t at = std::max(0, row - kMarkRows); at < row; ++at)
-        mark.above.push_back(ScreenRow(at, width));
-    return mark;
-}
-
-// Where the marked row is now; the top when its rows are gone.
-std::int32_t FindMark(const ScreenMark& mark, std::int32_t width, std::int32_t cursor) {
-    std::int32_t count = static_cast<std::int32_t>(mark.above.size());
-    for (std::int32_t at = std::min(mark.row, cursor); count > 0 && at >= count; --at) {
-        bool same = true;
-        for (std::int32_t i = 0; same && i < count; ++i)
-            same = ScreenRow(at - count + i, width) == mark.above[static_cast<std::size_t>(i)];
-        if (same)
-            return at;
+// The visit of one started client, on the monitor thread.
+class ClientVisit {
+  public:
+    explicit ClientVisit(const ClientStart& start)
+        : start_(start), typist_(std::make_shared<ClientTypist>(start.process, Console(start.exe))) {
+        start_.process = 0; // the typist holds it now
     }
-    return 0;
-}
 
-// The echo's first row, as the console shows it, somewhere after the mark.
-bool EchoShown(const ScreenMark& mark, const std::string& echo) {
-    std::int32_t width = 0, height = 0, cursor = 0;
-    if (!DeskConsoleScreen(&width, &height, &cursor) || width <= 0)
-        return false;
-    std::string first = Trimmed(echo.substr(0, static_cast<std::size_t>(width)));
-    for (std::int32_t row = FindMark(mark, width, cursor); row <= cursor && row < height; ++row)
-        if (Trimmed(ScreenRow(row, width)) == first)
-            return true;
-    return false;
-}
-
-bool ClientAlive() {
-    std::lock_guard<std::mutex> guard(processLock);
-    return DeskProcessRunning(client.process);
-}
-
-// One line typed as a person would: one write of key-downs, one per character with the key
-// that types it (0 when no key does), then Enter; then the queue is let empty before anything
-// else, and the echo looked for. True when the echo came.
-bool TypeLine(const std::string& line) {
-    std::vector<std::uint16_t> wide(line.size() + 1);
-    std::size_t units = DeskAnsiToWide(line.data(), line.size(), wide.data(), wide.size());
-    std::vector<ConsoleKey> keys;
-    for (std::size_t i = 0; i < units; ++i) {
-        std::int16_t scan = DeskKeyScan(wide[i]);
-        keys.push_back({static_cast<std::uint16_t>(scan == -1 ? 0 : scan & 0xFF), wide[i]});
+    std::shared_ptr<ClientTypist> Typist() const {
+        return typist_;
     }
-    keys.push_back({kVkReturn, '\r'});
-    std::int32_t width = 0, height = 0, cursor = 0;
-    DeskConsoleScreen(&width, &height, &cursor);
-    ScreenMark mark = MarkAt(cursor, width);
-    if (DeskWriteConsoleKeys(keys.data(), keys.size()) != keys.size())
-        return false;
-    std::uint64_t start = DeskTickMs();
-    while (DeskConsoleQueued() != 0) {
-        if (DeskTickMs() - start >= kQueueWaitMs || !ClientAlive())
-            return false;
-        DeskSleep(kTypingPauseMs);
+    std::int32_t StartSeconds() const {
+        return start_.startSeconds;
     }
-    std::string echo = "]" + WithoutColourCodes(line);
-    start = DeskTickMs();
-    while (!EchoShown(mark, echo)) {
-        if (DeskTickMs() - start >= kEchoWaitMs)
-            return false;
-        DeskSleep(kTypingPauseMs);
+
+    void ReadLines(void (*handle)(char* line)) {
+        std::vector<std::string> lines;
+        if (source_ == Source::Waiting || source_ == Source::Lost)
+            LookForLog();
+        if (source_ == Source::Log)
+            ReadClientLog(log_, lines);
+        else if (source_ == Source::Screen)
+            ReadClientScreen(screen_, lines);
+        if (!lines.empty() && typist_->Console() == ClientConsole::Unknown)
+            Detect();
+        for (std::string& line : lines)
+            handle(&line[0]);
     }
-    return true;
-}
 
-void Detect() {
-    family = TypeLine("\\name") ? kReadsConsole : kReadsNothing;
-}
+  private:
+    // Where the lines come from: no log yet, the log, the screen buffer, or nowhere (cannot follow).
+    enum class Source { Waiting, Log, Screen, Lost };
 
-// Rows from the mark up to the cursor's, which is still being written; a full row goes on in the
-// next one.
-void ReadScreen(std::vector<std::string>& lines) {
-    std::int32_t width = 0, height = 0, cursor = 0;
-    if (!DeskConsoleScreen(&width, &height, &cursor) || width <= 0)
-        return;
-    std::int32_t next = FindMark(screenMark, width, cursor);
-    std::string line;
-    for (std::int32_t row = next; row < cursor && row < height; ++row) {
-        std::string trimmed = Trimmed(ScreenRow(row, width));
-        if (line.size() < kClientLineLimit)
-            line += trimmed;
-        if (trimmed.size() == static_cast<std::size_t>(width))
-            continue;
-        lines.push_back(CleanClientLine(line.substr(0, kClientLineLimit)));
-        line.clear();
-        next = row + 1;
+    static ClientConsole Console(const std::string& exe) {
+        const ClientFamily* family = FindClientFamily(exe);
+        return family ? family->console : ClientConsole::Unknown;
     }
-    screenMark = MarkAt(next, width);
-}
 
-void ClientAttach() {
-    BeginVisitSince(client.startSeconds);
-}
+    // The newest log written since the start: what a log held before belongs to an earlier game, and
+    // a client starts its log afresh only once it has read its configuration.
+    bool FreshLog(std::string* path) const {
+        const LogStamp* newest = nullptr;
+        std::vector<LogStamp> now = LogsNow(start_.place);
+        for (const LogStamp& stamp : now) {
+            bool old = std::any_of(start_.before.begin(), start_.before.end(), [&](const LogStamp& was) {
+                return was.path == stamp.path && was.size == stamp.size && was.modified == stamp.modified;
+            });
+            if (!old && (!newest || stamp.modified > newest->modified))
+                newest = &stamp;
+        }
+        if (newest)
+            *path = newest->path;
+        return newest != nullptr;
+    }
 
-void ClientReadLines(void (*handle)(char* line)) {
-    std::vector<std::string> lines;
-    if (source == Source::Waiting || source == Source::Lost) {
+    void LookForLog() {
         std::string path;
         if (FreshLog(&path)) {
-            if (source == Source::Lost)
+            if (source_ == Source::Lost)
                 ShowStatus(kProgramTitle);
-            source = Source::Log;
-            clientLog = ClientLog();
-            clientLog.path = path;
-        } else if (source == Source::Waiting && DeskTickMs() - client.startTick >= kLogWaitMs) {
-            if (family == kFamilyUnknown)
+            source_ = Source::Log;
+            log_ = ClientLog();
+            log_.path = path;
+            typist_->EchoInLog(path);
+        } else if (source_ == Source::Waiting && DeskTickMs() - start_.startTick >= kLogWaitMs) {
+            if (typist_->Console() == ClientConsole::Unknown)
                 Detect();
-            source = family == kReadsConsole ? Source::Screen : Source::Lost;
-            if (source == Source::Lost)
+            source_ = typist_->Console() == ClientConsole::ReadsConsole ? Source::Screen : Source::Lost;
+            if (source_ == Source::Lost)
                 ShowStatus(kCannotFollow);
         }
     }
-    if (source == Source::Log)
-        ReadClientLog(clientLog, lines);
-    else if (source == Source::Screen)
-        ReadScreen(lines);
-    if (!lines.empty() && family == kFamilyUnknown)
-        Detect();
-    for (std::string& line : lines)
-        handle(&line[0]);
+
+    // A client that takes a typed line reads its console; whether it did shows in what it prints.
+    void Detect() {
+        ClientTypist::Typed typed = typist_->Type("\\name");
+        bool reads = typed == ClientTypist::Typed::Echoed || typed == ClientTypist::Typed::Unseen;
+        typist_->SetConsole(reads ? ClientConsole::ReadsConsole : ClientConsole::ReadsNothing);
+    }
+
+    ClientStart start_;
+    std::shared_ptr<ClientTypist> typist_;
+    Source source_ = Source::Waiting;
+    ClientLog log_;
+    ClientScreen screen_;
+};
+
+// From the main thread, which starts the client, to the monitor thread, which follows it.
+Lock handoverLock;
+bool handoverPending = false;
+ClientStart handover;
+
+// The monitor thread's alone.
+std::unique_ptr<ClientVisit> visit;
+
+// What the main thread may type through while the monitor thread follows the client.
+Lock typistLock;
+std::shared_ptr<ClientTypist> typist;
+std::atomic<bool> following{false};
+
+std::shared_ptr<ClientTypist> CurrentTypist() {
+    LockGuard guard(typistLock);
+    return typist;
 }
 
-// Only a client known to read its console is typed into; for one that reads nothing, a reply's
-// text goes to the status bar instead.
+void Follow(std::unique_ptr<ClientVisit> next) {
+    visit = std::move(next);
+    {
+        LockGuard guard(typistLock);
+        typist = visit ? visit->Typist() : nullptr;
+    }
+    following = visit != nullptr;
+}
+
+std::int32_t ClientAttach() {
+    return visit ? visit->StartSeconds() : 0;
+}
+
+bool ClientAlive() {
+    std::shared_ptr<ClientTypist> now = CurrentTypist();
+    return now && now->Alive();
+}
+
+void ClientReadLines(void (*handle)(char* line)) {
+    if (visit)
+        visit->ReadLines(handle);
+}
+
+// Only a client known to read its console is typed into; for any other, a reply's text goes to the
+// status bar instead. A line whose echo could be looked for and did not come is typed once more.
 std::intptr_t ClientType(const std::string& line) {
-    if (!ClientAlive())
+    std::shared_ptr<ClientTypist> now = CurrentTypist();
+    if (!now || !now->Alive())
         return 0;
-    if (family != kReadsConsole) {
+    if (now->Console() != ClientConsole::ReadsConsole) {
         std::size_t open = line.find('"');
         if (open != std::string::npos && line.size() >= open + 2 && line.back() == '"')
             ShowStatus(WithoutColourCodes(line.substr(open + 1, line.size() - open - 2)));
         return 0;
     }
-    return TypeLine(line) || TypeLine(line) ? 1 : 0;
+    ClientTypist::Typed typed = now->Type(line);
+    if (typed == ClientTypist::Typed::NoEcho)
+        typed = now->Type(line);
+    return typed == ClientTypist::Typed::Echoed || typed == ClientTypist::Typed::Unseen ? 1 : 0;
 }
 
 void ClientDetach() {
-    {
-        std::lock_guard<std::mutex> guard(processLock);
-        DeskCloseProcess(client.process);
-        client = StartedClient();
-    }
-    following = false;
-    family = kFamilyUnknown;
+    Follow(nullptr);
     if (statusShown.exchange(false))
-        DeskSetLabelText(Tracker.MainWindow, IDC_STATUSBAR, kProgramTitle);
+        DeskPostLabelText(Tracker.MainWindow, IDC_STATUSBAR, kProgramTitle);
 }
 
 std::string Setting(const char* key, std::size_t size) {
@@ -325,7 +193,7 @@ bool FileExists(const std::string& path) {
 
 } // namespace
 
-const GameConsole kStartedClient = {ClientAttach, ClientAlive,       ClientReadLines,
+const GameConsole kStartedClient = {ClientAttach, ClientAlive,      ClientReadLines,
                                     ClientType,   kMaxTypedLine - 1, ClientDetach};
 
 const GameConsole& CurrentConsole() {
@@ -348,20 +216,23 @@ void StartGame() {
             return;
         exe = Setting("Exe", kPathSize);
     }
+    bool busy = false;
     {
-        std::lock_guard<std::mutex> guard(handoverLock);
-        if (handoverPending || following || Tracker.ConsoleWindow) {
-            DeskMessageBox(Tracker.MainWindow, "Quorvex follows a game already.", kProgramTitle,
-                           kMbIconInformation);
-            return;
-        }
+        LockGuard guard(handoverLock);
+        busy = handoverPending || following || Tracker.ConsoleWindow;
+    }
+    // The box waits on the player: no lock is held while it shows.
+    if (busy) {
+        DeskMessageBox(Tracker.MainWindow, "Quorvex follows a game already.", kProgramTitle, kMbIconInformation);
+        return;
     }
     std::string arguments = Setting("Arguments", kArgumentsSize);
     std::string commandLine =
         "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments) + " +set logfile 2 +name";
     char documents[kPathSize] = "";
     DeskDocumentsFolder(documents, sizeof documents);
-    StartedClient started;
+    ClientStart started;
+    started.exe = exe;
     started.place = FindLogPlace(exe, arguments, documents);
     started.before = LogsNow(started.place);
     started.startSeconds = static_cast<std::int32_t>(static_cast<std::uint32_t>(DeskTime()));
@@ -376,41 +247,31 @@ void StartGame() {
         DeskMessageBox(Tracker.MainWindow, text.c_str(), kProgramTitle, kMbIconWarning);
         return;
     }
-    std::lock_guard<std::mutex> guard(handoverLock);
+    LockGuard guard(handoverLock);
     handover = started;
     handoverPending = true;
 }
 
 bool TakeStartedClient() {
-    std::lock_guard<std::mutex> guard(handoverLock);
-    if (!handoverPending)
-        return false;
-    handoverPending = false;
+    ClientStart started;
     {
-        std::lock_guard<std::mutex> process(processLock);
-        client = handover;
+        LockGuard guard(handoverLock);
+        if (!handoverPending)
+            return false;
+        handoverPending = false;
+        started = handover;
+        handover = ClientStart();
     }
-    handover = StartedClient();
-    source = Source::Waiting;
-    clientLog = ClientLog();
-    screenMark = ScreenMark();
-    family = kFamilyUnknown;
-    following = true;
+    Follow(std::unique_ptr<ClientVisit>(new ClientVisit(started)));
     return true;
 }
 
 void ResetStartedClient() {
     {
-        std::lock_guard<std::mutex> guard(handoverLock);
+        LockGuard guard(handoverLock);
         handoverPending = false;
-        handover = StartedClient();
+        handover = ClientStart();
     }
-    std::lock_guard<std::mutex> guard(processLock);
-    client = StartedClient();
-    following = false;
-    family = kFamilyUnknown;
+    Follow(nullptr);
     statusShown = false;
-    source = Source::Waiting;
-    clientLog = ClientLog();
-    screenMark = ScreenMark();
 }

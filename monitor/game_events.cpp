@@ -1,7 +1,10 @@
 #include <cstring>
+#include <string>
 
 #include "history/journal.h"
+#include "monitor/client_facts.h"
 #include "monitor/monitor.h"
+#include "support/string_helpers.h"
 #include "support/text_pool.h"
 #include "support/window_ids.h"
 
@@ -34,8 +37,6 @@ const CountedEvent CountedEvents[] = {
 
 const char kEntrySuffix[] = " entered the game\r";
 constexpr std::size_t kEntrySuffixLength = sizeof kEntrySuffix - 1;
-const char kNameAnswer[] = "\"name\" is:\"";
-constexpr std::size_t kNameAnswerLength = sizeof kNameAnswer - 1;
 
 // Names longer than the buffer are cut to what fits.
 void StoreJoinerName(const char* from, std::size_t length) {
@@ -60,7 +61,7 @@ bool TrackGameEvent(const char* line) {
     if (!Tracker.Power)
         return false;
     for (const CountedEvent& event : CountedEvents) {
-        if (std::strcmp(FormatText(event.pattern, Tracker.PlayerName), line) != 0)
+        if (!LineMatchesFilled(line, event.pattern, Tracker.PlayerName))
             continue;
         // Signed atomics wrap as two's complement.
         std::int32_t counter = WrapAdd((Tracker.*event.counter).fetch_add(1), 1);
@@ -83,9 +84,7 @@ bool TrackGameEvent(const char* line) {
 bool TrackPlayerName(const char* line) {
     std::size_t lineLength = std::strlen(line);
 
-    const char* rename = FormatText("%s renamed to ", Tracker.PlayerName);
-    std::size_t renameLength = std::strlen(rename);
-    if (renameLength > 0 && std::strncmp(line, rename, renameLength - 1) == 0) {
+    if (FilledPrefixLength(line, "%s renamed to", Tracker.PlayerName) != 0) {
         std::size_t offset = std::strlen(Tracker.PlayerName) + 12;
         // Everything after " renamed to " but the line's last character, its carriage return.
         std::size_t length = offset < lineLength ? lineLength - offset - 1 : 0;
@@ -94,10 +93,10 @@ bool TrackPlayerName(const char* line) {
         return true;
     }
 
-    if (std::strncmp(line, kNameAnswer, kNameAnswerLength) == 0) {
-        const char* name = line + kNameAnswerLength;
-        const char* quote = std::strchr(name, '"');
-        SetPlayerName(name, quote ? static_cast<std::size_t>(quote - name) : std::strlen(name));
+    // Both forms of the answer start with one of these: most lines are passed over at once.
+    std::string answered;
+    if ((line[0] == '"' || line[0] == 'C') && NameInAnswer(line, &answered)) {
+        SetPlayerName(answered.c_str(), answered.size());
         ShowPlayerName();
         if (Monitor.GreetPending && std::strcmp(Monitor.JoinerName, Tracker.PlayerName) == 0 && Speaking()) {
             Greet();
@@ -119,7 +118,7 @@ bool TrackPlayerName(const char* line) {
 bool GreetOwnEntry(const char* line) {
     if (!Tracker.Power || !Speaking())
         return false;
-    if (std::strcmp(line, FormatText("%s entered the game\r", Tracker.PlayerName)) != 0)
+    if (!LineMatchesFilled(line, "%s entered the game\r", Tracker.PlayerName))
         return false;
     Greet();
     return true;

@@ -42,12 +42,18 @@ void MonitorDetach();     // the visit journalled, its seconds added and saved, 
 
 // A visit begins once the console's first read is done and ends with its journal row, which is
 // written once: by the console's end, or by the program's end, whichever comes first.
-// On the main thread, as the program ends during a visit: the visit so far goes into the journal
-// (the stored total takes no seconds for it).
-void JournalVisitSoFar();
+enum class VisitEnd {
+    ConsoleGone, // the monitor thread: the row, the visit's seconds into the total, the save, the console let go
+    ProgramEnds, // any thread, as the program ends (Exit, the session's or the console's end): the visit so
+                 // far into the journal and the save; the stored total takes no seconds for it
+};
+void EndVisit(VisitEnd end);
 // True during a visit that has begun and is not journalled yet, with the seconds since it began
 // (never negative). Safe on any thread.
 bool VisitSoFar(std::int32_t* seconds);
+
+// The original console window's read state back to that of a program just started.
+void ResetConsoleWindow();
 
 // The whole log text in a new zeroed heap buffer the caller frees, and in `size` the bytes it
 // holds with its terminator. Null without text; `size` is then that of the latest read with text
@@ -60,6 +66,7 @@ char* ReadConsoleLog(std::int32_t* size);
 void ForEachChunkLine(char* chunk, std::int32_t size, bool includeFirst, void (*handle)(char* line));
 
 void HandleConsoleLine(char* line);
+
 
 // Typing into the console. The game copies a typed line into a 256-byte field with no bound, so no
 // line is ever typed longer than this.

@@ -56,6 +56,13 @@ int DeskGetClassName(WindowHandle window, char* buffer, int size);
 
 // Labels and menu marks of a window of this process (no-ops on a null window).
 void DeskSetLabelText(WindowHandle parent, int id, const char* text);
+// The same, posted: the window's thread sets the text when it next takes its messages, so a thread
+// that holds a lock the window's thread may wait on never waits for it.
+void DeskPostLabelText(WindowHandle parent, int id, const char* text);
+// The message DeskPostLabelText posts to the parent (WM_APP + 0x51); its window procedure hands it to
+// DeskTakePostedLabelText, which sets the text and frees its copy.
+constexpr unsigned kWmPostedLabelText = 0x8051;
+void DeskTakePostedLabelText(WindowHandle parent, std::uintptr_t wParam, std::intptr_t lParam);
 void DeskCheckMenuItem(WindowHandle window, unsigned id, bool checked);
 void DeskCheckMenuRadioItem(WindowHandle window, unsigned first, unsigned last, unsigned chosen);
 
@@ -115,9 +122,10 @@ struct ConsoleKey {
 };
 constexpr std::uint16_t kVkReturn = 0x0D;
 
-// Frees the console this program had, makes a new one and hides it, opens its input and screen
-// buffer and makes the buffer large, then starts the program in `folder` (null: the current one)
-// with creation flags 0. The process, or 0 with Windows' reason in `reason`.
+// Frees the console this program had and takes a new one that has no window at all (Windows 10 and
+// 11 alike, whatever terminal is the default), opens its input and screen buffer and makes the buffer
+// large, then starts the program in `folder` (null: the current one) with creation flags 0, so that it
+// finds the console as its parent's. The process, or 0 with Windows' reason in `reason`.
 ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, const char* folder,
                                     char* reason, std::size_t reasonSize);
 // False once the process has ended (or for no process).
@@ -133,8 +141,9 @@ std::int16_t DeskKeyScan(std::uint16_t character);
 std::size_t DeskAnsiToWide(const char* text, std::size_t length, std::uint16_t* out, std::size_t size);
 // The console's screen buffer: its size in characters and the cursor's row; false without one.
 bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* cursorRow);
-// One row of the screen buffer in the ANSI code page, blanks kept, terminated; the bytes written.
-int DeskConsoleRow(std::int32_t row, char* text, int size);
+// Rows of the screen buffer from `first`, in one read, in the ANSI code page: each without its
+// trailing blanks and ended with '\n', terminated; the bytes written. Rows that do not fit are left out.
+int DeskConsoleRows(std::int32_t first, std::int32_t count, char* text, int size);
 
 // The user's Documents folder, without a trailing backslash.
 bool DeskDocumentsFolder(char* path, std::size_t size);

@@ -5,6 +5,7 @@
 
 #include "platform/desktop.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -120,6 +121,23 @@ int DeskGetClassName(WindowHandle window, char* buffer, int size) {
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
     if (parent)
         SendMessageA(GetDlgItem(ToHwnd(parent), id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void DeskPostLabelText(WindowHandle parent, int id, const char* text) {
+    if (!parent)
+        return;
+    std::size_t n = text ? std::strlen(text) : 0;
+    char* copy = new char[n + 1];
+    std::memcpy(copy, text ? text : "", n);
+    copy[n] = '\0';
+    if (!PostMessageA(ToHwnd(parent), kWmPostedLabelText, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(copy)))
+        delete[] copy;
+}
+
+void DeskTakePostedLabelText(WindowHandle parent, std::uintptr_t wParam, std::intptr_t lParam) {
+    char* text = reinterpret_cast<char*>(lParam);
+    DeskSetLabelText(parent, static_cast<int>(wParam), text);
+    delete[] text;
 }
 
 void DeskCheckMenuItem(WindowHandle window, unsigned id, bool checked) {
@@ -336,6 +354,49 @@ bool DeskUtcOffset(std::int64_t seconds, std::int32_t* offsetSeconds) {
     return true;
 }
 
+namespace {
+
+// A console with no window at all: made for a console program started with CREATE_NO_WINDOW, which
+// only a console program can be, and joined from here. A console of AllocConsole opens a window of the
+// default terminal on Windows 11, which ShowWindow cannot hide and whose close box ends every process
+// on the console. The helper waits for a key until it is ended, once the console is joined.
+bool JoinWindowlessConsole(char* reason, std::size_t reasonSize) {
+    char system[MAX_PATH] = "";
+    UINT n = GetSystemDirectoryA(system, sizeof system);
+    if (n == 0 || n >= sizeof system) {
+        SayWhy(GetLastError(), reason, reasonSize);
+        return false;
+    }
+    std::string helper = std::string(system) + "\\cmd.exe";
+    std::vector<char> line(64);
+    std::strcpy(line.data(), "cmd.exe /d /c pause");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        system, &startup, &started)) {
+        SayWhy(GetLastError(), reason, reasonSize);
+        return false;
+    }
+    // The helper makes its console as it starts: it can be joined once that is done.
+    bool joined = false;
+    DWORD error = 0;
+    for (int tries = 0; !joined && tries < 500; ++tries) {
+        joined = AttachConsole(started.dwProcessId) != 0;
+        error = GetLastError();
+        if (!joined && WaitForSingleObject(started.hProcess, 10) != WAIT_TIMEOUT)
+            break;
+    }
+    TerminateProcess(started.hProcess, 0);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    if (!joined)
+        SayWhy(error, reason, reasonSize);
+    return joined;
+}
+
+} // namespace
+
 ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, const char* folder,
                                     char* reason, std::size_t reasonSize) {
     if (reasonSize > 0)
@@ -343,12 +404,8 @@ ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, co
     CloseConsoleEnds();
     // A 32-bit program under WOW64 gets no new console while it still holds one.
     FreeConsole();
-    if (!AllocConsole()) {
-        SayWhy(GetLastError(), reason, reasonSize);
+    if (!JoinWindowlessConsole(reason, reasonSize))
         return 0;
-    }
-    if (HWND window = GetConsoleWindow())
-        ShowWindow(window, SW_HIDE);
     consoleIn = OpenConsoleEnd("CONIN$");
     consoleOut = OpenConsoleEnd("CONOUT$");
     COORD size = {kScreenWidth, kScreenHeight};
@@ -357,8 +414,8 @@ ProcessHandle DeskStartInOwnConsole(const char* exe, const char* commandLine, co
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    // Flags 0: the client finds the console as its parent's. A new console would leave a GUI client
-    // without one, and a detached one breaks its runtime's output.
+    // Flags 0: the client finds the console as its parent's (EternalJK shared/sys/con_win32.cpp:298-304
+    // attaches with ATTACH_PARENT_PROCESS). A new console would leave a GUI client without one.
     if (!CreateProcessA(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started)) {
         SayWhy(GetLastError(), reason, reasonSize);
         return 0;
@@ -422,23 +479,38 @@ bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* 
     return true;
 }
 
-int DeskConsoleRow(std::int32_t row, char* text, int size) {
+int DeskConsoleRows(std::int32_t first, std::int32_t count, char* text, int size) {
     if (size <= 0)
         return 0;
     text[0] = '\0';
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(consoleOut, &info) || row < 0 || row >= info.dwSize.Y)
+    if (!GetConsoleScreenBufferInfo(consoleOut, &info) || first < 0 || count <= 0 || first >= info.dwSize.Y)
         return 0;
-    std::vector<WCHAR> wide(static_cast<std::size_t>(info.dwSize.X));
+    if (count > info.dwSize.Y - first)
+        count = info.dwSize.Y - first;
+    std::size_t width = static_cast<std::size_t>(info.dwSize.X);
+    std::vector<WCHAR> wide(width * static_cast<std::size_t>(count));
     DWORD got = 0;
-    COORD at = {0, static_cast<SHORT>(row)};
+    COORD at = {0, static_cast<SHORT>(first)};
     if (!ReadConsoleOutputCharacterW(consoleOut, wide.data(), static_cast<DWORD>(wide.size()), at, &got))
         return 0;
-    int n =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(got), text, size - 1, nullptr, nullptr);
-    n = n > 0 ? n : 0;
-    text[n] = '\0';
-    return n;
+    int written = 0;
+    for (std::size_t row = 0; row * width < got; ++row) {
+        std::size_t length = std::min<std::size_t>(width, got - row * width);
+        const WCHAR* start = wide.data() + row * width;
+        while (length > 0 && start[length - 1] == L' ')
+            --length;
+        int room = size - written - 2;
+        int n = room > 0 && length > 0 ? WideCharToMultiByte(CP_ACP, 0, start, static_cast<int>(length),
+                                                             text + written, room, nullptr, nullptr)
+                                       : 0;
+        if (room < 0 || (length > 0 && n <= 0))
+            break;
+        written += n;
+        text[written++] = '\n';
+    }
+    text[written] = '\0';
+    return written;
 }
 
 bool DeskDocumentsFolder(char* path, std::size_t size) {

@@ -1,8 +1,8 @@
+#include "support/locks.h"
 #include "support/data_file.h"
 
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 
 #include "platform/desktop.h"
 #include "support/tracker_state.h"
@@ -16,7 +16,7 @@ static_assert(kIntegerCount * 4 + kTemplateBytes == kRecordSize, "record layout"
 // Enough of the file for a record whose every byte is 0x0A, with one byte to look ahead.
 constexpr std::size_t kStoredLimit = 2 * kRecordSize + 2;
 
-std::mutex saveLock;
+Lock saveLock;
 
 SharedInt* IntegerField(std::size_t index) {
     SharedInt* fields[kIntegerCount] = {
@@ -77,7 +77,7 @@ void LoadStats() {
 }
 
 void SaveStats() {
-    std::lock_guard<std::mutex> guard(saveLock);
+    LockGuard guard(saveLock);
     unsigned char record[kRecordSize];
     for (std::size_t f = 0; f < kIntegerCount; ++f) {
         std::uint32_t value = static_cast<std::uint32_t>(IntegerField(f)->load());

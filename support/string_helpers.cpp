@@ -1,6 +1,7 @@
 #include "support/string_helpers.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "support/text_pool.h"
 #include "support/tracker_state.h"
@@ -64,4 +65,17 @@ std::int32_t FindNoCase(const char* haystack, const char* needle) {
 
 char ToUpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+std::size_t FilledPrefixLength(const char* line, const char* pattern, const char* name) {
+    std::size_t nameLength = std::strlen(name);
+    std::size_t rest = std::strlen(pattern + 2);
+    if (std::strncmp(line, name, nameLength) != 0 || std::strncmp(line + nameLength, pattern + 2, rest) != 0)
+        return 0;
+    return nameLength + rest;
+}
+
+bool LineMatchesFilled(const char* line, const char* pattern, const char* name) {
+    std::size_t nameLength = std::strlen(name);
+    return std::strncmp(line, name, nameLength) == 0 && std::strcmp(line + nameLength, pattern + 2) == 0;
 }

@@ -1,6 +1,7 @@
 // Bounded string helpers for texts read from other windows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Length of the text within its claimed size. A missing text, or one without a terminator there
@@ -19,3 +20,10 @@ char* GetLine(char* text, std::int32_t size, std::int32_t n);
 std::int32_t FindNoCase(const char* haystack, const char* needle);
 
 char ToUpperAscii(char c);
+
+// The line against a pattern "%s<rest>" filled with `name`, as FormatText and strcmp would compare
+// them, without formatting: every console line is matched against dozens of such patterns.
+bool LineMatchesFilled(const char* line, const char* pattern, const char* name);
+// How many characters of the line the pattern "%s<rest>" filled with `name` covers when the line
+// starts with it; 0 when it does not.
+std::size_t FilledPrefixLength(const char* line, const char* pattern, const char* name);

@@ -1,8 +1,8 @@
+#include "support/locks.h"
 #include "support/text_pool.h"
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "support/tracker_state.h"
 
@@ -15,7 +15,7 @@ const char kEmptyText[1] = "";
 
 // The menu switches format on the main thread while the monitor formats on its own: one lock keeps
 // their scratch text and pool space apart.
-std::mutex textPoolLock;
+Lock textPoolLock;
 
 // Stores the scratch result of length n in the pool, wrapping to the start when it does not fit.
 const char* StoreResult(FormatPool& pool, int n) {
@@ -33,7 +33,7 @@ const char* StoreResult(FormatPool& pool, int n) {
 } // namespace
 
 const char* FormatTextV(const char* format, va_list args) {
-    std::lock_guard<std::mutex> guard(textPoolLock);
+    LockGuard guard(textPoolLock);
     int n = std::vsnprintf(TextPool.Scratch, sizeof TextPool.Scratch, format, args);
     return StoreResult(TextPool, n);
 }
@@ -91,7 +91,7 @@ const char* FormatResponse(int mode, const char* templ, ...) {
 }
 
 void ResetFormatPools() {
-    std::lock_guard<std::mutex> guard(textPoolLock);
+    LockGuard guard(textPoolLock);
     TextPool.Position = 0;
     ResponsePool.Position = 0;
 }

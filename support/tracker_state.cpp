@@ -1,7 +1,7 @@
+#include "support/locks.h"
 #include "support/tracker_state.h"
 
 #include <cstring>
-#include <mutex>
 
 namespace {
 
@@ -9,8 +9,8 @@ const char kSay[] = "say";
 const char kEcho[] = "echo";
 const char kSilent[] = "";
 
-std::mutex templateLock;
-std::mutex nameLock;
+Lock templateLock;
+Lock nameLock;
 
 } // namespace
 
@@ -23,7 +23,7 @@ void ResetTrackerState() {
     Tracker.Power = 1;
     Tracker.PlayerMode = 1;
     {
-        std::lock_guard<std::mutex> guard(templateLock);
+        LockGuard guard(templateLock);
         std::memset(Tracker.ResponseTemplates, 0, sizeof Tracker.ResponseTemplates);
     }
     Tracker.ChatPrefix = kSay;
@@ -43,31 +43,31 @@ void SilenceChatPrefix() {
 }
 
 void CopyTemplate(int slot, char (&out)[kTemplateSize + 1]) {
-    std::lock_guard<std::mutex> guard(templateLock);
+    LockGuard guard(templateLock);
     std::memcpy(out, Tracker.ResponseTemplates[slot], kTemplateSize);
     out[kTemplateSize] = '\0';
 }
 
 void CopyTemplates(char (&out)[kTemplateCount][kTemplateSize]) {
-    std::lock_guard<std::mutex> guard(templateLock);
+    LockGuard guard(templateLock);
     std::memcpy(out, Tracker.ResponseTemplates, sizeof out);
 }
 
 void ReplaceTemplates(const char (&from)[kTemplateCount][kTemplateSize]) {
-    std::lock_guard<std::mutex> guard(templateLock);
+    LockGuard guard(templateLock);
     std::memcpy(Tracker.ResponseTemplates, from, sizeof Tracker.ResponseTemplates);
 }
 
 void SetPlayerName(const char* from, std::size_t length) {
     if (length > kPlayerNameSize - 1)
         length = kPlayerNameSize - 1;
-    std::lock_guard<std::mutex> guard(nameLock);
+    LockGuard guard(nameLock);
     std::memmove(Tracker.PlayerName, from, length);
     Tracker.PlayerName[length] = '\0';
 }
 
 void CopyPlayerName(char (&out)[kPlayerNameSize]) {
-    std::lock_guard<std::mutex> guard(nameLock);
+    LockGuard guard(nameLock);
     std::memcpy(out, Tracker.PlayerName, sizeof out);
     out[kPlayerNameSize - 1] = '\0';
 }

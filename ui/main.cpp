@@ -16,6 +16,16 @@ DWORD WINAPI MonitorThreadStart(LPVOID parameter) {
     return MonitorThread(parameter);
 }
 
+// The console the companion gives a started client has no window to close, but Windows may still end
+// every process on it (the console closed, the user logging off, the system shutting down), on a thread
+// of its own: what was counted is saved and the visit journalled before that.
+BOOL WINAPI ConsoleEnds(DWORD event) {
+    // Ctrl+C and Ctrl+Break on that console are the client's business, never a reason to end.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        EndVisit(VisitEnd::ProgramEnds);
+    return TRUE;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -49,6 +59,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         return 0;
     Tracker.MainWindow = reinterpret_cast<WindowHandle>(window);
 
+    SetConsoleCtrlHandler(ConsoleEnds, TRUE);
     ShowWindow(window, showCommand);
     InitCommonControls();
     CreateThread(nullptr, 0, MonitorThreadStart, nullptr, 0, nullptr);

@@ -112,18 +112,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE: return MsgSize(window);
     case WM_COMMAND: return MsgCommand(window, wParam);
     case WM_CLOSE:
-        JournalVisitSoFar();
-        SaveStats();
+        EndVisit(VisitEnd::ProgramEnds);
         DestroyWindow(window);
         return 0;
     case WM_ENDSESSION:
         // Windows is ending the session: what was counted since the last save would be lost.
-        if (wParam) {
-            JournalVisitSoFar();
-            SaveStats();
-        }
+        if (wParam)
+            EndVisit(VisitEnd::ProgramEnds);
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
+    case kWmPostedLabelText:
+        DeskTakePostedLabelText(reinterpret_cast<WindowHandle>(window), wParam, lParam);
+        return 0;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) != GetDlgItem(window, IDC_PICTURE))
             SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
