@@ -1,11 +1,8 @@
 // qxconsole: a stand-in for the game's console window, for the end-to-end tests and the demo under Wine.
 // It behaves as the companion expects the real one to: same window class, same child order, same log
 // rules, and the few commands the companion types.
-#ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0601
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "../sim_file.h"
+#include "../sim_window.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -408,23 +405,13 @@ void Usage() {
 // Reads and checks the whole script before the window exists, so a bad line stops the run at once
 // instead of halfway through a match.
 bool LoadScript(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        complain("cannot open script %s", path);
-        return false;
+    std::string data;
+    // A read error leaves what was read before it, and that is played.
+    switch (qxsim::ReadWholeFile(path, kMaxScriptBytes, &data)) {
+    case qxsim::FileRead::CannotOpen: complain("cannot open script %s", path); return false;
+    case qxsim::FileRead::TooLarge: complain("script %s is larger than 4 MiB", path); return false;
+    default: break;
     }
-    std::vector<char> data;
-    char chunk[8192];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0) {
-        if (data.size() + n > kMaxScriptBytes) {
-            std::fclose(f);
-            complain("script %s is larger than 4 MiB", path);
-            return false;
-        }
-        data.insert(data.end(), chunk, chunk + n);
-    }
-    std::fclose(f);
     size_t badLine = 0;
     const char* error = "";
     if (!qxsim::ParseScript(data.data(), data.size(), &consoleState.script, &badLine, &error)) {
@@ -508,14 +495,8 @@ int ParseOptions(int argc, char** argv) {
 }
 
 void CloseFiles() {
-    if (consoleState.transcript) {
-        std::fclose(consoleState.transcript);
-        consoleState.transcript = nullptr;
-    }
-    if (consoleState.logCopy) {
-        std::fclose(consoleState.logCopy);
-        consoleState.logCopy = nullptr;
-    }
+    qxsim::CloseFile(&consoleState.transcript);
+    qxsim::CloseFile(&consoleState.logCopy);
 }
 
 } // namespace
@@ -527,14 +508,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         return rc < 0 ? 0 : rc;
     }
 
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ConsoleProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = qxconsole::kWindowClass;
-    if (!RegisterClassA(&wc)) {
+    if (!qxsim::RegisterMainClass(instance, ConsoleProc, qxconsole::kWindowClass)) {
         complain("cannot register the window class", "");
         CloseFiles();
         return 1;
@@ -555,14 +529,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         ScriptTick();
     }
 
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    int code = qxsim::RunMessages();
     CloseFiles();
     if (consoleState.font) {
         DeleteObject(consoleState.font);
     }
-    return static_cast<int>(msg.wParam);
+    return code;
 }

@@ -17,11 +17,9 @@ using namespace qxplayers;
 constexpr const char* kProgram = "fakemedia";
 constexpr UINT_PTR kTitleTimer = 1;
 
-const char* const kDefaultTitles[] = {
-    "Alpha Band - First Light - VLC media player",
-    "Beta Crew - Second Wind - VLC media player",
-    "Gamma Ray - Third Time Lucky - VLC media player",
-};
+constexpr const char* kDefaultTitles = "Alpha Band - First Light - VLC media player\n"
+                                       "Beta Crew - Second Wind - VLC media player\n"
+                                       "Gamma Ray - Third Time Lucky - VLC media player\n";
 
 struct Media {
     HWND main = nullptr;
@@ -50,59 +48,33 @@ void Retitle() {
     SetTimer(media.main, kTitleTimer, media.titleDelayMs, nullptr);
 }
 
+// Previous, next, play, pause, play-pause, stop; no repeat, no shuffle, no dialog.
+const PlayCommands kCommands = {kMediaPrevious, kMediaNext, kMediaPlay, 0, kMediaPlayPause,
+                                kMediaStop,     0,          0,          0};
+
 void AppCommand(WPARAM wp, LPARAM lp) {
     char line[96];
     std::snprintf(line, sizeof line, "appcommand 0x%llX 0x%llX %s", static_cast<unsigned long long>(wp),
                   static_cast<unsigned long long>(lp), InSendMessage() ? "sent" : "posted");
     media.record.line(line);
-    PlayState& p = media.play;
-    switch (static_cast<unsigned>(HIWORD(lp)) & ~FAPPCOMMAND_MASK) {
-    case kMediaNext: Step(&p, 1); break;
-    case kMediaPrevious: Step(&p, -1); break;
-    case kMediaStop: p.status = Status::Stopped; break;
-    case kMediaPlay: p.status = Status::Playing; break;
-    case kMediaPlayPause: p.status = p.status == Status::Playing ? Status::Paused : Status::Playing; break;
-    default: return media.record.line("ignored");
+    if (!RunPlayCommand(&media.play, kCommands, static_cast<unsigned>(HIWORD(lp)) & ~FAPPCOMMAND_MASK)) {
+        return media.record.line("ignored");
     }
-    media.record.state(p, TitleText());
+    media.record.state(media.play, TitleText());
     Retitle();
 }
 
 LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_APPCOMMAND: AppCommand(wp, lp); return TRUE;
-    case WM_TIMER:
-        if (wp == kTitleTimer) {
-            KillTimer(hwnd, kTitleTimer);
-            ShowTitle();
-        }
-        return 0;
-    case WM_CLOSE:
-        media.record.line("close");
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcA(hwnd, msg, wp, lp);
+    if (msg == WM_APPCOMMAND) {
+        AppCommand(wp, lp);
+        return TRUE;
     }
-}
-
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: fakemedia [--class NAME] [--process FILE.exe] [--stopped-title TEXT]\n"
-                 "                 [--playlist FILE] [--start N] [--record FILE] [--title-delay-ms N]\n");
-}
-
-bool TakeSwitch(const std::string&) {
-    return false;
-}
-
-void FillDefaults(std::vector<Entry>* entries) {
-    for (const char* text : kDefaultTitles)
-        entries->push_back(Entry{text, "", ""});
+    return DefMainProc(hwnd, msg, wp, lp, kTitleTimer, ShowTitle, &media.record);
 }
 
 // Takes the options with a value of this program's own, leaving the shared ones for the shared parser.
-int ParseOptions(int argc, char** argv) {
+// As ParsePlayerCommandLine.
+bool ParseOptions(int argc, char** argv, int* exitCode) {
     std::vector<char*> rest = {argv[0]};
     for (int i = 1; i < argc; ++i) {
         std::string opt = argv[i];
@@ -117,15 +89,22 @@ int ParseOptions(int argc, char** argv) {
         }
         if (i + 1 >= argc || !*argv[i + 1]) {
             Complain(kProgram, opt + " needs a value");
-            return 2;
+            *exitCode = 2;
+            return false;
         }
         *value = argv[++i];
     }
     const PlayerCommandLine line = {
-        kProgram,    Usage, "--title-delay-ms", &media.titleDelayMs, TakeSwitch, PlaylistKind::Lines,
-        FillDefaults};
+        kProgram,
+        "--title-delay-ms",
+        &media.titleDelayMs,
+        {},
+        PlaylistKind::Lines,
+        kDefaultTitles,
+        "usage: fakemedia [--class NAME] [--process FILE.exe] [--stopped-title TEXT]\n"
+        "                 [--playlist FILE] [--start N] [--record FILE] [--title-delay-ms N]\n"};
     return ParsePlayerCommandLine(static_cast<int>(rest.size()), rest.data(), line, &media.play,
-                                  &media.record);
+                                  &media.record, exitCode);
 }
 
 // A process image name cannot change: a copy of this program under that name, in the working folder,
@@ -174,35 +153,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                 return rc;
         }
     }
-    int rc = ParseOptions(__argc, __argv);
-    if (rc != 0)
-        return rc < 0 ? 0 : rc;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = media.windowClass.c_str();
-    if (!RegisterClassA(&wc)) {
-        Complain(kProgram, "cannot register the window class");
+    int code = 0;
+    if (!ParseOptions(__argc, __argv, &code))
+        return code;
+    media.main = MakeMainWindow(kProgram, instance, MainProc, media.windowClass.c_str(), TitleText().c_str(),
+                                420, 200);
+    if (!media.main)
         return 1;
-    }
-    media.main = CreateWindowExA(0, wc.lpszClassName, TitleText().c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, 420, 200, nullptr, nullptr, instance, nullptr);
-    if (!media.main) {
-        Complain(kProgram, "cannot create the main window");
-        return 1;
-    }
-    ShowWindow(media.main, show);
-    media.record.line("ready " + std::to_string(media.play.entries.size()));
-    media.record.state(media.play, TitleText());
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    media.record.line("exit");
-    media.record.close();
-    return static_cast<int>(msg.wParam);
+    return RunPlayer(media.main, show, media.play, TitleText(), &media.record);
 }

@@ -1,5 +1,7 @@
 #include "player_state.h"
 
+#include "../sim_file.h"
+
 #include <cstring>
 
 namespace qxplayers {
@@ -87,29 +89,13 @@ bool ParsePlaylist(const char* data, size_t len, PlaylistKind kind, std::vector<
 }
 
 bool LoadPlaylist(const char* path, PlaylistKind kind, std::vector<Entry>* out, std::string* error) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        *error = "cannot open";
-        return false;
-    }
     std::string data;
-    char chunk[8192];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0) {
-        if (data.size() + n > kMaxPlaylistBytes) {
-            std::fclose(f);
-            *error = "larger than 4 MiB";
-            return false;
-        }
-        data.append(chunk, n);
+    switch (qxsim::ReadWholeFile(path, kMaxPlaylistBytes, &data)) {
+    case qxsim::FileRead::CannotOpen: *error = "cannot open"; return false;
+    case qxsim::FileRead::TooLarge: *error = "larger than 4 MiB"; return false;
+    case qxsim::FileRead::CannotRead: *error = "cannot read"; return false;
+    default: return ParsePlaylist(data.data(), data.size(), kind, out, error);
     }
-    bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (readError) {
-        *error = "cannot read";
-        return false;
-    }
-    return ParsePlaylist(data.data(), data.size(), kind, out, error);
 }
 
 bool ContainsNocase(const std::string& text, const std::string& needle) {
@@ -185,6 +171,34 @@ void Step(PlayState* state, int direction) {
     }
 }
 
+bool RunPlayCommand(PlayState* state, const PlayCommands& commands, unsigned long long id) {
+    Status& status = state->status;
+    if (id == 0) {
+        return false;
+    } else if (id == commands.previous) {
+        Step(state, -1);
+    } else if (id == commands.next) {
+        Step(state, +1);
+    } else if (id == commands.play) {
+        status = Status::Playing;
+    } else if (id == commands.pause) {
+        if (status != Status::Stopped) {
+            status = status == Status::Playing ? Status::Paused : Status::Playing;
+        }
+    } else if (id == commands.playPause) {
+        status = status == Status::Playing ? Status::Paused : Status::Playing;
+    } else if (id == commands.stop) {
+        status = Status::Stopped;
+    } else if (id == commands.toggleRepeat) {
+        state->repeat = !state->repeat;
+    } else if (id == commands.toggleShuffle) {
+        state->shuffle = !state->shuffle;
+    } else if (id != commands.dialog) {
+        return false;
+    }
+    return true;
+}
+
 std::string RecordText(const char* text, size_t len) {
     std::string out;
     if (!text) {
@@ -222,10 +236,7 @@ void Record::state(const PlayState& state, const std::string& text) {
 }
 
 void Record::close() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    qxsim::CloseFile(&file_);
 }
 
 } // namespace qxplayers

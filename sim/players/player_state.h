@@ -59,6 +59,15 @@ struct PlayState {
 // repeat is on and stays put when it is off. Shuffle does not reorder: tests stay predictable.
 void Step(PlayState* state, int direction);
 
+// The command ids a player answers, 0 for one it has not. Pause pauses and resumes but leaves a stopped
+// player stopped; playPause pauses a playing player and plays any other; dialog changes nothing here
+// (the player opens its dialog).
+struct PlayCommands {
+    unsigned long long previous, next, play, pause, playPause, stop, toggleRepeat, toggleShuffle, dialog;
+};
+// Runs the command with this id on the state; false when the player has no such command.
+bool RunPlayCommand(PlayState* state, const PlayCommands& commands, unsigned long long id);
+
 // Bytes from another process made fit for a one-line record: CR and LF become spaces, NUL ends the
 // text, at most kMaxRecordedText bytes are kept.
 std::string RecordText(const char* text, size_t len);

@@ -1,6 +1,7 @@
 #include "player_window.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 namespace qxplayers {
@@ -24,15 +25,88 @@ void PushString(std::vector<WORD>* out, const wchar_t* text) {
     out->push_back(0);
 }
 
+void Usage(const PlayerCommandLine& line) {
+    std::fputs(line.usage, stderr);
+    std::fflush(stderr);
+}
+
+bool TakeSwitch(const PlayerCommandLine& line, const std::string& opt) {
+    for (const PlayerSwitch& s : line.switches) {
+        if (opt == s.option) {
+            *s.flag = s.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// 0: go on; -1: stop with exit code 0 (help); otherwise the exit code, after a complaint.
+int ParseCommandLine(int argc, char** argv, const PlayerCommandLine& line, PlayState* play, Record* record) {
+    const char* playlist = nullptr;
+    const char* recordPath = nullptr;
+    unsigned long start = 0;
+    bool startGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string opt = argv[i];
+        if (opt == "--help" || opt == "-h") {
+            Usage(line);
+            return -1;
+        }
+        if (TakeSwitch(line, opt))
+            continue;
+        if (opt != "--playlist" && opt != "--start" && opt != "--record" && opt != line.delayOption) {
+            Complain(line.program, "unknown option " + opt);
+            Usage(line);
+            return 2;
+        }
+        if (i + 1 >= argc) {
+            Complain(line.program, opt + " needs a value");
+            Usage(line);
+            return 2;
+        }
+        const char* value = argv[++i];
+        if (opt == "--playlist") {
+            playlist = value;
+        } else if (opt == "--record") {
+            recordPath = value;
+        } else if (opt == "--start") {
+            if (!ParseNumber(value, kMaxEntries, &start)) {
+                Complain(line.program, "--start needs a whole number, not " + std::string(value));
+                return 2;
+            }
+            startGiven = true;
+        } else if (!ParseNumber(value, kMaxDelayMs, line.delayMs)) {
+            Complain(line.program, opt + " needs a whole number from 0 to 60000, not " + std::string(value));
+            return 2;
+        }
+    }
+    std::string error;
+    if (playlist && !LoadPlaylist(playlist, line.kind, &play->entries, &error)) {
+        Complain(line.program, std::string("playlist ") + playlist + ": " + error);
+        return 2;
+    }
+    if (!playlist &&
+        !ParsePlaylist(line.defaults, std::strlen(line.defaults), line.kind, &play->entries, &error)) {
+        Complain(line.program, "built-in playlist: " + error);
+        return 1;
+    }
+    if (startGiven && start >= play->entries.size()) {
+        Complain(line.program, "--start " + std::to_string(start) + " is past the playlist's " +
+                                   std::to_string(play->entries.size()) + " entries (counted from 0)");
+        return 2;
+    }
+    play->index = start;
+    if (recordPath && !record->open(recordPath)) {
+        Complain(line.program, std::string("cannot write ") + recordPath);
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 bool RegisterPaneClasses(HINSTANCE instance) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPaneClass;
+    WNDCLASSA wc = qxsim::WindowClass(instance, DefWindowProcA, kPaneClass);
     if (!RegisterClassA(&wc)) {
         return false;
     }
@@ -134,66 +208,78 @@ void Complain(const char* program, const std::string& message) {
     std::fflush(stderr);
 }
 
-int ParsePlayerCommandLine(int argc, char** argv, const PlayerCommandLine& line, PlayState* play,
-                           Record* record) {
-    const char* playlist = nullptr;
-    const char* recordPath = nullptr;
-    unsigned long start = 0;
-    bool startGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string opt = argv[i];
-        if (opt == "--help" || opt == "-h") {
-            line.usage();
-            return -1;
-        }
-        if (line.takeSwitch(opt))
-            continue;
-        if (opt != "--playlist" && opt != "--start" && opt != "--record" && opt != line.delayOption) {
-            Complain(line.program, "unknown option " + opt);
-            line.usage();
-            return 2;
-        }
-        if (i + 1 >= argc) {
-            Complain(line.program, opt + " needs a value");
-            line.usage();
-            return 2;
-        }
-        const char* value = argv[++i];
-        if (opt == "--playlist") {
-            playlist = value;
-        } else if (opt == "--record") {
-            recordPath = value;
-        } else if (opt == "--start") {
-            if (!ParseNumber(value, kMaxEntries, &start)) {
-                Complain(line.program, "--start needs a whole number, not " + std::string(value));
-                return 2;
-            }
-            startGiven = true;
-        } else if (!ParseNumber(value, kMaxDelayMs, line.delayMs)) {
-            Complain(line.program, opt + " needs a whole number from 0 to 60000, not " + std::string(value));
-            return 2;
-        }
+HWND MakeMainWindow(const char* program, HINSTANCE instance, WNDPROC proc, const char* cls, const char* title,
+                    int w, int h) {
+    if (!qxsim::RegisterMainClass(instance, proc, cls)) {
+        Complain(program, "cannot register the window class");
+        return nullptr;
     }
-    if (playlist) {
-        std::string error;
-        if (!LoadPlaylist(playlist, line.kind, &play->entries, &error)) {
-            Complain(line.program, std::string("playlist ") + playlist + ": " + error);
-            return 2;
-        }
+    HWND hwnd = CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, w, h,
+                                nullptr, nullptr, instance, nullptr);
+    if (!hwnd) {
+        Complain(program, "cannot create the main window");
+    }
+    return hwnd;
+}
+
+void TakeCommand(Record* record, WPARAM wp, LPARAM lp, PlayState* play, const PlayCommands& commands,
+                 void (*done)(WPARAM wp)) {
+    record->line(CommandRecord(wp, lp, InSendMessage() != FALSE));
+    if (RunPlayCommand(play, commands, wp)) {
+        done(wp);
     } else {
-        line.fillDefaults(&play->entries);
+        record->line("ignored " + std::to_string(static_cast<unsigned long long>(wp)));
     }
-    if (startGiven && start >= play->entries.size()) {
-        Complain(line.program, "--start " + std::to_string(start) + " is past the playlist's " +
-                                   std::to_string(play->entries.size()) + " entries (counted from 0)");
-        return 2;
+}
+
+void OpenAfter(HWND main, UINT_PTR timer, unsigned long delayMs, void (*open)()) {
+    if (delayMs > 0) {
+        SetTimer(main, timer, delayMs, nullptr);
+    } else {
+        open();
     }
-    play->index = start;
-    if (recordPath && !record->open(recordPath)) {
-        Complain(line.program, std::string("cannot write ") + recordPath);
-        return 1;
+}
+
+LRESULT DefMainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR timer, void (*onTimer)(),
+                    Record* record) {
+    switch (msg) {
+    case WM_TIMER:
+        if (wp != timer) {
+            break;
+        }
+        KillTimer(hwnd, timer);
+        onTimer();
+        return 0;
+    case WM_CLOSE:
+        record->line("close");
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        KillTimer(hwnd, timer);
+        PostQuitMessage(0);
+        return 0;
+    default: break;
     }
-    return 0;
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+int RunPlayer(HWND main, int show, const PlayState& play, const std::string& text, Record* record,
+              const HWND* dialog) {
+    ShowWindow(main, show);
+    UpdateWindow(main);
+    record->line("ready " + std::to_string(play.entries.size()));
+    record->state(play, text);
+    int code = qxsim::RunMessages(dialog);
+    record->line("exit");
+    record->close();
+    return code;
+}
+
+bool ParsePlayerCommandLine(int argc, char** argv, const PlayerCommandLine& line, PlayState* play,
+                            Record* record, int* exitCode) {
+    int rc = ParseCommandLine(argc, argv, line, play, record);
+    *exitCode = rc < 0 ? 0 : rc;
+    return rc == 0;
 }
 
 } // namespace qxplayers

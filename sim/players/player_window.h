@@ -1,14 +1,8 @@
-// Win32 pieces the two player stand-ins share: in-memory dialog templates, child controls, the plain
-// container class, subclassing, and the command-line helpers.
+// Win32 pieces the player stand-ins share: in-memory dialog templates, child controls, the plain
+// container class, subclassing, the main window's life, and the command-line helpers.
 #pragma once
 
-#ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0601
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "../sim_window.h"
 
 #include <string>
 #include <vector>
@@ -49,20 +43,51 @@ std::string CommandRecord(WPARAM wp, LPARAM lp, bool sent);
 // Writes "<program>: <message>" to stderr.
 void Complain(const char* program, const std::string& message);
 
-// The command line both stand-ins take: --playlist FILE, --start N, --record FILE and one delay
+// Registers the main window's class and makes the window, w by h pixels. Null, after a complaint, when
+// either fails.
+HWND MakeMainWindow(const char* program, HINSTANCE instance, WNDPROC proc, const char* cls, const char* title,
+                    int w, int h);
+
+// A WM_COMMAND from outside: recorded, then run on the play state. A command the player knows is
+// followed by done(wp); any other is recorded as ignored.
+void TakeCommand(Record* record, WPARAM wp, LPARAM lp, PlayState* play, const PlayCommands& commands,
+                 void (*done)(WPARAM wp));
+
+// Calls open after delayMs, through the main window's timer, or at once when delayMs is 0.
+void OpenAfter(HWND main, UINT_PTR timer, unsigned long delayMs, void (*open)());
+
+// The end of every player's main window procedure: its one timer stops and calls onTimer, WM_CLOSE is
+// recorded before the window goes, WM_DESTROY ends the program, and DefWindowProc has the rest.
+LRESULT DefMainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR timer, void (*onTimer)(),
+                    Record* record);
+
+// Shows the made main window, records "ready <entries>" and the state with text, and runs until the
+// program ends, handing the messages of the modeless dialog *dialog to it while one is open. Records
+// "exit" and closes the record then; returns the exit code.
+int RunPlayer(HWND main, int show, const PlayState& play, const std::string& text, Record* record,
+              const HWND* dialog = nullptr);
+
+// A switch of a player's own: the option sets *flag to value.
+struct PlayerSwitch {
+    const char* option;
+    bool* flag;
+    bool value;
+};
+
+// The command line every player stand-in takes: --playlist FILE, --start N, --record FILE and one delay
 // option of their own, beside switches of their own.
 struct PlayerCommandLine {
     const char* program;
-    void (*usage)();
     const char* delayOption; // e.g. "--jump-delay-ms", a whole number from 0 to kMaxDelayMs
     unsigned long* delayMs;
-    bool (*takeSwitch)(const std::string& option); // the player's own switches; true when taken
+    std::vector<PlayerSwitch> switches;
     PlaylistKind kind;
-    void (*fillDefaults)(std::vector<Entry>* entries); // the playlist without --playlist
+    const char* defaults; // the playlist without --playlist, in the playlist file's form
+    const char* usage;    // printed for --help and after a bad option
 };
 
-// 0: go on; -1: stop with exit code 0 (help); otherwise the exit code, after a complaint.
-int ParsePlayerCommandLine(int argc, char** argv, const PlayerCommandLine& line, PlayState* play,
-                           Record* record);
+// True to go on; false to end at once with *exitCode, 0 after --help and otherwise after a complaint.
+bool ParsePlayerCommandLine(int argc, char** argv, const PlayerCommandLine& line, PlayState* play,
+                            Record* record, int* exitCode);
 
 } // namespace qxplayers

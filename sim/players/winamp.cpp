@@ -17,22 +17,16 @@ constexpr const char* kProgram = "fakeamp";
 constexpr UINT_PTR kJumpTimer = 1;
 
 // Control ids of the jump dialog's children.
-constexpr int kIdQuery = 101;
-constexpr int kIdMatches = 102;
-constexpr int kIdPlay = 103;
-constexpr int kIdQueue = 104;
-constexpr int kIdClose = IDCANCEL;
-constexpr int kIdLabel = 105;
-constexpr int kIdSearch = 106;
+enum JumpId { kIdQuery = 101, kIdMatches, kIdPlay, kIdQueue, kIdLabel, kIdSearch, kIdClose = IDCANCEL };
 constexpr int kIdPlaylist = 200; // the main window's list, for people watching
 
-const char* const kDefaultPlaylist[] = {
-    "Alpha Band - First Light",    "Beta Crew - Second Wind", "Gamma Ray - Third Time Lucky",
-    "Delta Blues - Fourth Street", "Epsilon - Fifth Avenue",
-};
+constexpr const char* kDefaultPlaylist = "Alpha Band - First Light\n"
+                                         "Beta Crew - Second Wind\n"
+                                         "Gamma Ray - Third Time Lucky\n"
+                                         "Delta Blues - Fourth Street\n"
+                                         "Epsilon - Fifth Avenue\n";
 
 struct Amp {
-    HINSTANCE instance = nullptr;
     HWND main = nullptr;
     HWND playlist = nullptr;
     HWND jump = nullptr;
@@ -53,6 +47,18 @@ struct Amp {
 
 Amp ampState;
 
+const PlayerCommandLine kCommandLine = {
+    kProgram,
+    "--jump-delay-ms",
+    &ampState.jumpDelayMs,
+    {{"--no-jump-dialog", &ampState.jumpDialog, false},
+     {"--status-in-title", &ampState.statusInTitle, true},
+     {kAmpCompatible, &ampState.compatible, true}},
+    PlaylistKind::Lines,
+    kDefaultPlaylist,
+    "usage: fakeamp [--playlist FILE] [--start N] [--record FILE] [--no-jump-dialog]\n"
+    "               [--jump-delay-ms N] [--status-in-title] [--compatible]\n"};
+
 std::string TitleText() {
     const PlayState& p = ampState.play;
     if (ampState.compatible) {
@@ -72,8 +78,14 @@ void ShowState() {
     }
 }
 
-void RecordState() {
-    ampState.record.state(ampState.play, ampState.play.entries[ampState.play.index].text);
+const std::string& CurrentText() {
+    return ampState.play.entries[ampState.play.index].text;
+}
+
+// After every change of the play state.
+void Changed() {
+    ShowState();
+    ampState.record.state(ampState.play, CurrentText());
 }
 
 void SetOwnText(HWND hwnd, const char* text) {
@@ -173,8 +185,7 @@ void OnJump(HWND dlg) {
         ampState.play.index = static_cast<size_t>(ampState.armedMatch);
         ampState.play.status = Status::Playing;
         ampState.record.line("jump-play " + std::to_string(ampState.play.index));
-        ShowState();
-        RecordState();
+        Changed();
     }
     DestroyWindow(dlg);
 }
@@ -191,6 +202,7 @@ INT_PTR CALLBACK JumpProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
         // Named only now: a reader finding the dialog by its title finds it whole.
         SetWindowTextA(dlg, kJumpTitle);
         return TRUE;
+    case WM_CLOSE: DestroyWindow(dlg); return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wp)) {
         case kIdSearch:
@@ -212,7 +224,6 @@ INT_PTR CALLBACK JumpProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
             return TRUE;
         default: return FALSE;
         }
-    case WM_CLOSE: DestroyWindow(dlg); return TRUE;
     case WM_DESTROY:
         if (ampState.jump == dlg) {
             ampState.jump = nullptr;
@@ -234,7 +245,7 @@ void OpenJump() {
         ampState.record.line("jump-open");
         return;
     }
-    HWND dlg = CreateDialogIndirectParamW(ampState.instance,
+    HWND dlg = CreateDialogIndirectParamW(GetModuleHandleA(nullptr),
                                           reinterpret_cast<LPCDLGTEMPLATEW>(ampState.jumpTemplate.data()),
                                           ampState.main, JumpProc, 0);
     if (!dlg || !IsWindow(dlg)) {
@@ -246,35 +257,16 @@ void OpenJump() {
 }
 
 // The main window
-bool RunCommand(WPARAM wp) {
-    PlayState& p = ampState.play;
-    switch (wp) {
-    case kAmpPrevious: Step(&p, -1); break;
-    case kAmpNext: Step(&p, +1); break;
-    case kAmpPlay: p.status = Status::Playing; break;
-    case kAmpPause:
-        if (p.status == Status::Playing) {
-            p.status = Status::Paused;
-        } else if (p.status == Status::Paused) {
-            p.status = Status::Playing;
-        }
-        break;
-    case kAmpStop: p.status = Status::Stopped; break;
-    case kAmpToggleRepeat: p.repeat = !p.repeat; break;
-    case kAmpToggleShuffle: p.shuffle = !p.shuffle; break;
-    case kAmpJumpToFile: break;
-    default: return false;
+// Previous, next, play, pause, play-pause, stop, repeat, shuffle, the dialog.
+const PlayCommands kCommands = {kAmpPrevious, kAmpNext,         kAmpPlay,          kAmpPause,     0,
+                                kAmpStop,     kAmpToggleRepeat, kAmpToggleShuffle, kAmpJumpToFile};
+
+// "Jump to file" opens the dialog too, but never in a compatible player, whatever the command line says.
+void CommandDone(WPARAM wp) {
+    Changed();
+    if (wp == kAmpJumpToFile && ampState.jumpDialog && !ampState.compatible) {
+        OpenAfter(ampState.main, kJumpTimer, ampState.jumpDelayMs, OpenJump);
     }
-    ShowState();
-    RecordState();
-    if (wp == kAmpJumpToFile && ampState.jumpDialog) {
-        if (ampState.jumpDelayMs > 0) {
-            SetTimer(ampState.main, kJumpTimer, ampState.jumpDelayMs, nullptr);
-        } else {
-            OpenJump();
-        }
-    }
-    return true;
 }
 
 // Winamp's message interface. The titles' addresses are those of the playlist's own strings, which
@@ -295,8 +287,7 @@ LRESULT AnswerIpc(WPARAM wp, LPARAM code) {
     case kAmpIpcSetPlaylistPos:
         if (wp < p.entries.size()) {
             p.index = wp;
-            ShowState();
-            RecordState();
+            Changed();
         }
         return 0;
     default: return 0;
@@ -331,113 +322,29 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (lp != 0 && reinterpret_cast<HWND>(lp) == ampState.playlist) {
             return 0;
         }
-        ampState.record.line(CommandRecord(wp, lp, InSendMessage() != FALSE));
-        if (!RunCommand(wp)) {
-            ampState.record.line("ignored " + std::to_string(static_cast<unsigned long long>(wp)));
-        }
+        TakeCommand(&ampState.record, wp, lp, &ampState.play, kCommands, CommandDone);
         return 0;
     case kAmpIpc: return AnswerIpc(wp, lp);
-    case WM_TIMER:
-        if (wp == kJumpTimer) {
-            KillTimer(hwnd, kJumpTimer);
-            OpenJump();
-            return 0;
-        }
-        break;
-    case WM_CLOSE:
-        ampState.record.line("close");
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY:
-        KillTimer(hwnd, kJumpTimer);
-        PostQuitMessage(0);
-        return 0;
-    default: break;
+    default: return DefMainProc(hwnd, msg, wp, lp, kJumpTimer, OpenJump, &ampState.record);
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-void Usage() {
-    std::fprintf(stderr, "usage: fakeamp [--playlist FILE] [--start N] [--record FILE] [--no-jump-dialog]\n"
-                         "               [--jump-delay-ms N] [--status-in-title] [--compatible]\n");
-    std::fflush(stderr);
-}
-
-bool TakeSwitch(const std::string& opt) {
-    if (opt == "--no-jump-dialog") {
-        ampState.jumpDialog = false;
-        return true;
-    }
-    if (opt == "--status-in-title") {
-        ampState.statusInTitle = true;
-        return true;
-    }
-    if (opt == kAmpCompatible) {
-        ampState.compatible = true;
-        ampState.jumpDialog = false;
-        return true;
-    }
-    return false;
-}
-
-void FillDefaults(std::vector<Entry>* entries) {
-    for (const char* text : kDefaultPlaylist)
-        entries->push_back(Entry{text, "", ""});
-}
-
-int ParseOptions(int argc, char** argv) {
-    const PlayerCommandLine line = {
-        kProgram,    Usage, "--jump-delay-ms", &ampState.jumpDelayMs, TakeSwitch, PlaylistKind::Lines,
-        FillDefaults};
-    return ParsePlayerCommandLine(argc, argv, line, &ampState.play, &ampState.record);
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    int rc = ParseOptions(__argc, __argv);
-    if (rc != 0) {
-        return rc < 0 ? 0 : rc;
+    int code = 0;
+    if (!ParsePlayerCommandLine(__argc, __argv, kCommandLine, &ampState.play, &ampState.record, &code)) {
+        return code;
     }
-    ampState.instance = instance;
     // A compatible player has no dialog, so it runs as a 32-bit program under wow64 too.
     if (!ampState.compatible) {
         ampState.jumpTemplate =
             DialogTemplate(L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 244, 160);
     }
-
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kAmpClass;
-    if (!RegisterClassA(&wc)) {
-        Complain(kProgram, "cannot register the window class");
-        return 1;
-    }
-    HWND hwnd = CreateWindowExA(0, kAmpClass, TitleText().c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 420, 300, nullptr, nullptr, instance, nullptr);
+    HWND hwnd = MakeMainWindow(kProgram, instance, MainProc, kAmpClass, TitleText().c_str(), 420, 300);
     if (!hwnd) {
-        Complain(kProgram, "cannot create the main window");
         return 1;
     }
     ShowState();
-    ShowWindow(hwnd, show);
-    UpdateWindow(hwnd);
-    ampState.record.line("ready " + std::to_string(ampState.play.entries.size()));
-    RecordState();
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (ampState.jump && IsDialogMessageA(ampState.jump, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    ampState.record.line("exit");
-    ampState.record.close();
-    return static_cast<int>(msg.wParam);
+    return RunPlayer(hwnd, show, ampState.play, CurrentText(), &ampState.record, &ampState.jump);
 }

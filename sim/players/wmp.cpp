@@ -36,25 +36,26 @@ constexpr int kIdFieldBase = 500;
 constexpr int kTabWidth = 64;
 constexpr int kTabHeight = 20;
 
-struct DefaultEntry {
-    const char* title;
-    const char* artist;
-};
-const DefaultEntry kDefaultPlaylist[] = {
-    {"Intro", "-"},
-    {"Alpha Song", "Some Band"},
-    {"Beta", "Other Band"},
-    {"Gamma", "Third Band"},
+constexpr const char* kDefaultPlaylist = "Intro\t-\n"
+                                         "Alpha Song\tSome Band\n"
+                                         "Beta\tOther Band\n"
+                                         "Gamma\tThird Band\n";
+
+// The open Properties dialog: its window, the entry it shows, its two fields, and its font (gone with it).
+struct PropertiesDialog {
+    HWND window = nullptr;
+    size_t index = 0;
+    HWND titleField = nullptr;
+    HWND artistField = nullptr;
+    HFONT font = nullptr;
 };
 
 struct Wmp {
-    HINSTANCE instance = nullptr;
     HWND main = nullptr;
     HWND nest = nullptr; // the first of the containers above the list view
     HWND list = nullptr;
     HWND status = nullptr;
-    HFONT font = nullptr;       // the main window's
-    HFONT dialogFont = nullptr; // the open dialog's, gone with it
+    HFONT font = nullptr; // the main window's
     PlayState play;
     Record record;
     bool properties = true;
@@ -65,14 +66,20 @@ struct Wmp {
     bool plainEnded = false;
     unsigned long propertiesDelayMs = 0;
     std::vector<WORD> propertiesTemplate;
-    // The open Properties dialog, the entry it shows, and its two fields.
-    HWND dialog = nullptr;
-    size_t dialogIndex = 0;
-    HWND titleField = nullptr;
-    HWND artistField = nullptr;
+    PropertiesDialog dialog;
 };
 
 Wmp wmpState;
+
+const PlayerCommandLine kCommandLine = {
+    kProgram,
+    "--properties-delay-ms",
+    &wmpState.propertiesDelayMs,
+    {{"--no-properties", &wmpState.properties, false}, {"--plain-properties", &wmpState.plain, true}},
+    PlaylistKind::TitleTabArtist,
+    kDefaultPlaylist,
+    "usage: fakewmp [--playlist FILE] [--start N] [--record FILE] [--no-properties]\n"
+    "               [--properties-delay-ms N] [--plain-properties]\n"};
 
 const Entry& current() {
     return wmpState.play.entries[wmpState.play.index];
@@ -106,9 +113,9 @@ void ShowState() {
 // The Properties dialog
 // Until the press, the fields say nothing about the media: a reader that skips the press reads this.
 void FillFields(bool real) {
-    const Entry& entry = wmpState.play.entries[wmpState.dialogIndex];
-    SetWindowTextA(wmpState.titleField, real ? entry.title.c_str() : kPropsPlaceholder);
-    SetWindowTextA(wmpState.artistField, real ? entry.artist.c_str() : kPropsPlaceholder);
+    const Entry& entry = wmpState.play.entries[wmpState.dialog.index];
+    SetWindowTextA(wmpState.dialog.titleField, real ? entry.title.c_str() : kPropsPlaceholder);
+    SetWindowTextA(wmpState.dialog.artistField, real ? entry.artist.c_str() : kPropsPlaceholder);
 }
 
 LRESULT CALLBACK PressProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -119,9 +126,9 @@ LRESULT CALLBACK PressProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                       static_cast<unsigned long long>(lp));
         wmpState.record.line(text);
         // Only the exact press counts, so a press elsewhere, or with other buttons held, is caught.
-        if (wp == kPressWParam && lp == static_cast<LPARAM>(kPressLParam) && wmpState.dialog) {
+        if (wp == kPressWParam && lp == static_cast<LPARAM>(kPressLParam) && wmpState.dialog.window) {
             FillFields(true);
-            wmpState.record.line("fields " + std::to_string(wmpState.dialogIndex));
+            wmpState.record.line("fields " + std::to_string(wmpState.dialog.index));
         } else {
             wmpState.record.line("press-ignored");
         }
@@ -130,7 +137,7 @@ LRESULT CALLBACK PressProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        HGDIOBJ oldFont = SelectObject(dc, wmpState.dialogFont ? wmpState.dialogFont : wmpState.font);
+        HGDIOBJ oldFont = SelectObject(dc, wmpState.dialog.font ? wmpState.dialog.font : wmpState.font);
         SetBkMode(dc, TRANSPARENT);
         const char* const names[] = {"General", "Details"};
         for (int k = 0; k < 2; ++k) {
@@ -148,14 +155,14 @@ LRESULT CALLBACK PressProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 HWND DialogFontChild(HWND parent, const char* cls, const char* text, DWORD style, int id, int x, int y, int w,
                      int h, DWORD exStyle = 0) {
-    return MakeChild(parent, cls, text, style, id, x, y, w, h, wmpState.dialogFont, exStyle);
+    return MakeChild(parent, cls, text, style, id, x, y, w, h, wmpState.dialog.font, exStyle);
 }
 
 // Creation order is the order the companion counts: the frame first (three levels down to the fields),
 // the press target sixth.
 bool MakePropertiesChildren(HWND dlg) {
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(dlg, WM_GETFONT, 0, 0));
-    wmpState.dialogFont = font ? font : wmpState.font;
+    wmpState.dialog.font = font ? font : wmpState.font;
     HWND frame =
         DialogFontChild(dlg, kPaneClass, "", WS_CLIPCHILDREN, kIdFrame, 10, 34, 320, 170, WS_EX_CLIENTEDGE);
     HWND page =
@@ -199,8 +206,8 @@ bool MakePropertiesChildren(HWND dlg) {
             return false;
         }
     }
-    wmpState.titleField = made[kPropsFieldTitle];
-    wmpState.artistField = made[kPropsFieldArtist];
+    wmpState.dialog.titleField = made[kPropsFieldTitle];
+    wmpState.dialog.artistField = made[kPropsFieldArtist];
     return true;
 }
 
@@ -218,8 +225,8 @@ void EndProperties(HWND dlg, INT_PTR result) {
 INT_PTR CALLBACK PropertiesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
-        wmpState.dialog = dlg;
-        wmpState.dialogIndex = wmpState.play.index;
+        wmpState.dialog.window = dlg;
+        wmpState.dialog.index = wmpState.play.index;
         if (!MakePropertiesChildren(dlg)) {
             wmpState.record.line("properties-failed");
             EndProperties(dlg, 0);
@@ -228,7 +235,7 @@ INT_PTR CALLBACK PropertiesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
         FillFields(false);
         // Named only now: a reader finding the dialog by its title finds it whole.
         SetWindowTextA(dlg, kPropertiesTitle);
-        wmpState.record.line("properties-open " + std::to_string(wmpState.dialogIndex));
+        wmpState.record.line("properties-open " + std::to_string(wmpState.dialog.index));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
@@ -238,11 +245,8 @@ INT_PTR CALLBACK PropertiesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
         return FALSE;
     case WM_CLOSE: EndProperties(dlg, IDCANCEL); return TRUE;
     case WM_DESTROY:
-        if (wmpState.dialog == dlg) {
-            wmpState.dialog = nullptr;
-            wmpState.titleField = nullptr;
-            wmpState.artistField = nullptr;
-            wmpState.dialogFont = nullptr;
+        if (wmpState.dialog.window == dlg) {
+            wmpState.dialog = PropertiesDialog();
             wmpState.record.line("properties-close");
         }
         return TRUE;
@@ -254,7 +258,7 @@ INT_PTR CALLBACK PropertiesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
 void RunPlainProperties() {
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
     HWND dlg = CreateWindowExA(WS_EX_DLGMODALFRAME, "#32770", "", style, 40, 40, 342, 272, wmpState.main,
-                               nullptr, wmpState.instance, nullptr);
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!dlg) {
         wmpState.record.line("properties-failed");
         return;
@@ -279,7 +283,7 @@ void RunPlainProperties() {
 
 // Modal, as the player's own: the call returns when the dialog is gone.
 void OpenProperties() {
-    if (wmpState.dialog) {
+    if (wmpState.dialog.window) {
         wmpState.record.line("properties-busy");
         return;
     }
@@ -288,7 +292,7 @@ void OpenProperties() {
         return;
     }
     INT_PTR rc = DialogBoxIndirectParamW(
-        wmpState.instance, reinterpret_cast<LPCDLGTEMPLATEW>(wmpState.propertiesTemplate.data()),
+        GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(wmpState.propertiesTemplate.data()),
         wmpState.main, PropertiesProc, 0);
     if (rc == -1) {
         wmpState.record.line("properties-failed");
@@ -296,28 +300,21 @@ void OpenProperties() {
 }
 
 // The main window
-bool RunCommand(WPARAM wp) {
-    PlayState& p = wmpState.play;
-    switch (wp) {
-    case kWmpPlayPause: p.status = p.status == Status::Playing ? Status::Paused : Status::Playing; break;
-    case kWmpStop: p.status = Status::Stopped; break;
-    case kWmpPrevious: Step(&p, -1); break;
-    case kWmpNext: Step(&p, +1); break;
-    case kWmpToggleShuffle: p.shuffle = !p.shuffle; break;
-    case kWmpToggleRepeat: p.repeat = !p.repeat; break;
-    case kWmpProperties: break;
-    default: return false;
-    }
+void PostOpenProperties() {
+    PostMessageA(wmpState.main, kMsgOpenProperties, 0, 0);
+}
+
+// Previous, next, play, pause, play-pause, stop, repeat, shuffle, the dialog.
+const PlayCommands kCommands = {
+    kWmpPrevious,      kWmpNext,      0, 0, kWmpPlayPause, kWmpStop, kWmpToggleRepeat,
+    kWmpToggleShuffle, kWmpProperties};
+
+void CommandDone(WPARAM wp) {
     ShowState();
     RecordState();
     if (wp == kWmpProperties && wmpState.properties) {
-        if (wmpState.propertiesDelayMs > 0) {
-            SetTimer(wmpState.main, kPropertiesTimer, wmpState.propertiesDelayMs, nullptr);
-        } else {
-            PostMessageA(wmpState.main, kMsgOpenProperties, 0, 0);
-        }
+        OpenAfter(wmpState.main, kPropertiesTimer, wmpState.propertiesDelayMs, PostOpenProperties);
     }
-    return true;
 }
 
 bool FillList() {
@@ -392,119 +389,39 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         MoveWindow(wmpState.status, 0, h > statusH ? h - statusH : 0, w, statusH, TRUE);
         return 0;
     }
-    case WM_COMMAND:
-        wmpState.record.line(CommandRecord(wp, lp, InSendMessage() != FALSE));
-        if (!RunCommand(wp)) {
-            wmpState.record.line("ignored " + std::to_string(static_cast<unsigned long long>(wp)));
-        }
-        return 0;
+    case WM_COMMAND: TakeCommand(&wmpState.record, wp, lp, &wmpState.play, kCommands, CommandDone); return 0;
     case kMsgOpenProperties: OpenProperties(); return 0;
-    case WM_TIMER:
-        if (wp == kPropertiesTimer) {
-            KillTimer(hwnd, kPropertiesTimer);
-            OpenProperties();
-            return 0;
-        }
-        break;
-    case WM_CLOSE:
-        wmpState.record.line("close");
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY:
-        KillTimer(hwnd, kPropertiesTimer);
-        PostQuitMessage(0);
-        return 0;
-    default: break;
+    default: return DefMainProc(hwnd, msg, wp, lp, kPropertiesTimer, OpenProperties, &wmpState.record);
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-void Usage() {
-    std::fprintf(stderr, "usage: fakewmp [--playlist FILE] [--start N] [--record FILE] [--no-properties]\n"
-                         "               [--properties-delay-ms N] [--plain-properties]\n");
-    std::fflush(stderr);
-}
-
-bool TakeSwitch(const std::string& opt) {
-    if (opt == "--no-properties") {
-        wmpState.properties = false;
-        return true;
-    }
-    if (opt == "--plain-properties") {
-        wmpState.plain = true;
-        return true;
-    }
-    return false;
-}
-
-void FillDefaults(std::vector<Entry>* entries) {
-    for (const DefaultEntry& d : kDefaultPlaylist)
-        entries->push_back(Entry{std::string(d.title) + "\t" + d.artist, d.title, d.artist});
-}
-
-int ParseOptions(int argc, char** argv) {
-    const PlayerCommandLine line = {kProgram,
-                                    Usage,
-                                    "--properties-delay-ms",
-                                    &wmpState.propertiesDelayMs,
-                                    TakeSwitch,
-                                    PlaylistKind::TitleTabArtist,
-                                    FillDefaults};
-    return ParsePlayerCommandLine(argc, argv, line, &wmpState.play, &wmpState.record);
-}
-
-bool RegisterClasses(HINSTANCE instance) {
+// The classes of the main window's and the dialog's parts; the main window's own comes with it.
+bool RegisterPartClasses(HINSTANCE instance) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
     if (!InitCommonControlsEx(&icc) || !RegisterPaneClasses(instance)) {
         return false;
     }
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = PressProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kPressClass;
-    if (!RegisterClassA(&wc)) {
-        return false;
-    }
-    wc.lpfnWndProc = MainProc;
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = kWmpClass;
+    WNDCLASSA wc = qxsim::WindowClass(instance, PressProc, kPressClass);
     return RegisterClassA(&wc) != 0;
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    int rc = ParseOptions(__argc, __argv);
-    if (rc != 0) {
-        return rc < 0 ? 0 : rc;
+    int code = 0;
+    if (!ParsePlayerCommandLine(__argc, __argv, kCommandLine, &wmpState.play, &wmpState.record, &code)) {
+        return code;
     }
-    wmpState.instance = instance;
     wmpState.propertiesTemplate =
         DialogTemplate(L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE, 228, 166);
-    if (!RegisterClasses(instance)) {
+    if (!RegisterPartClasses(instance)) {
         Complain(kProgram, "cannot register the window classes");
         return 1;
     }
-    HWND hwnd = CreateWindowExA(0, kWmpClass, kWmpTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                480, 340, nullptr, nullptr, instance, nullptr);
+    HWND hwnd = MakeMainWindow(kProgram, instance, MainProc, kWmpClass, kWmpTitle, 480, 340);
     if (!hwnd) {
-        Complain(kProgram, "cannot create the main window");
         return 1;
     }
     ShowState();
-    ShowWindow(hwnd, show);
-    UpdateWindow(hwnd);
-    wmpState.record.line("ready " + std::to_string(wmpState.play.entries.size()));
-    RecordState();
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    wmpState.record.line("exit");
-    wmpState.record.close();
-    return static_cast<int>(msg.wParam);
+    return RunPlayer(hwnd, show, wmpState.play, current().title, &wmpState.record);
 }
