@@ -1,12 +1,3 @@
-# Cross build for Windows with Debian's MinGW-w64. The -posix compilers carry std::mutex and
-# std::thread; -static keeps the MinGW runtime DLLs out of the way.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Cross build for 64-bit Windows; cmake/mingw.cmake has the settings both CPUs share.
+set(QX_MINGW_CPU x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
