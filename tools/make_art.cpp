@@ -37,6 +37,28 @@ void put32(Bytes& out, std::uint32_t v) {
     put16(out, v >> 16);
 }
 
+// BITMAPINFOHEADER, the same pixels a metre both ways, then the palette as RGBQUADs.
+void putInfoHeader(Bytes& out, int width, int height, int bpp, std::uint32_t compression,
+                   std::uint32_t imageSize, std::uint32_t pixelsPerMetre, const std::vector<Rgb>& pal) {
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(width));
+    put32(out, static_cast<std::uint32_t>(height));
+    put16(out, 1);
+    put16(out, static_cast<std::uint32_t>(bpp));
+    put32(out, compression);
+    put32(out, imageSize);
+    put32(out, pixelsPerMetre);
+    put32(out, pixelsPerMetre);
+    put32(out, static_cast<std::uint32_t>(pal.size()));
+    put32(out, 0);
+    for (const Rgb& c : pal) {
+        out.push_back(static_cast<std::uint8_t>(c.b));
+        out.push_back(static_cast<std::uint8_t>(c.g));
+        out.push_back(static_cast<std::uint8_t>(c.r));
+        out.push_back(0);
+    }
+}
+
 double clamp01(double v) {
     return v < 0 ? 0 : (v > 1 ? 1 : v);
 }
@@ -257,23 +279,7 @@ Bytes iconImage(const std::vector<Rgba>& px, int s, int bpp) {
     const int xorStride = (s * bpp + 31) / 32 * 4;
     const int andStride = (s + 31) / 32 * 4;
     Bytes out;
-    put32(out, 40);
-    put32(out, static_cast<std::uint32_t>(s));
-    put32(out, static_cast<std::uint32_t>(2 * s));
-    put16(out, 1);
-    put16(out, static_cast<std::uint32_t>(bpp));
-    put32(out, 0);
-    put32(out, static_cast<std::uint32_t>((xorStride + andStride) * s));
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, static_cast<std::uint32_t>(pal.size()));
-    put32(out, 0);
-    for (const Rgb& c : pal) {
-        out.push_back(static_cast<std::uint8_t>(c.b));
-        out.push_back(static_cast<std::uint8_t>(c.g));
-        out.push_back(static_cast<std::uint8_t>(c.r));
-        out.push_back(0);
-    }
+    putInfoHeader(out, s, 2 * s, bpp, 0, static_cast<std::uint32_t>((xorStride + andStride) * s), 0, pal);
     for (int row = s - 1; row >= 0; --row) {
         Bytes line(static_cast<std::size_t>(xorStride), 0);
         for (int x = 0; x < s; ++x) {
@@ -442,23 +448,8 @@ Bytes makeBackdrop() {
     put32(out, dataOffset + static_cast<std::uint32_t>(rle.size()));
     put32(out, 0);
     put32(out, dataOffset);
-    put32(out, 40);
-    put32(out, kBackW);
-    put32(out, kBackH); // positive: bottom-up
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 1); // BI_RLE8
-    put32(out, static_cast<std::uint32_t>(rle.size()));
-    put32(out, 2835); // 72 dpi
-    put32(out, 2835);
-    put32(out, static_cast<std::uint32_t>(pal.size()));
-    put32(out, 0);
-    for (const Rgb& c : pal) {
-        out.push_back(static_cast<std::uint8_t>(c.b));
-        out.push_back(static_cast<std::uint8_t>(c.g));
-        out.push_back(static_cast<std::uint8_t>(c.r));
-        out.push_back(0);
-    }
+    // Height positive: bottom-up. 1: BI_RLE8. 2835 pixels a metre: 72 dpi.
+    putInfoHeader(out, kBackW, kBackH, 8, 1, static_cast<std::uint32_t>(rle.size()), 2835, pal);
     out.insert(out.end(), rle.begin(), rle.end());
     return out;
 }
