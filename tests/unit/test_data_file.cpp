@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 #include <string>
@@ -18,28 +19,33 @@ std::string Bytes(std::initializer_list<int> values) {
     return s;
 }
 
+// The record's integers in record order: caps, FC frags, returns, power, silent, echo, player mode,
+// total seconds.
+using Integers = std::array<std::int32_t, 8>;
+
+Integers IntegersOf(const TrackerState& t) {
+    return {t.CapsCount, t.FcFragCount, t.ReturnsCount, t.Power,
+            t.Silent,    t.Echo,        t.PlayerMode,   t.TotalSeconds};
+}
+
 // The persisted fields of the record at one moment.
 struct Persisted {
-    std::int32_t CapsCount, FcFragCount, ReturnsCount, Power, Silent, Echo, PlayerMode, TotalSeconds;
+    Integers integers;
     char ResponseTemplates[kTemplateCount][kTemplateSize];
 };
 
 Persisted Snapshot(const TrackerState& t) {
-    Persisted p = {t.CapsCount, t.FcFragCount, t.ReturnsCount, t.Power, t.Silent,
-                   t.Echo,      t.PlayerMode,  t.TotalSeconds, {}};
+    Persisted p = {IntegersOf(t), {}};
     std::memcpy(p.ResponseTemplates, t.ResponseTemplates, sizeof p.ResponseTemplates);
     return p;
 }
 
 ::testing::AssertionResult SameRecord(const Persisted& a, const TrackerState& t) {
     Persisted b = Snapshot(t);
-    const std::int32_t av[] = {a.CapsCount, a.FcFragCount, a.ReturnsCount, a.Power,
-                               a.Silent,    a.Echo,        a.PlayerMode,   a.TotalSeconds};
-    const std::int32_t bv[] = {b.CapsCount, b.FcFragCount, b.ReturnsCount, b.Power,
-                               b.Silent,    b.Echo,        b.PlayerMode,   b.TotalSeconds};
     for (int i = 0; i < 8; ++i)
-        if (av[i] != bv[i])
-            return ::testing::AssertionFailure() << "integer " << i << ": " << av[i] << " vs " << bv[i];
+        if (a.integers[i] != b.integers[i])
+            return ::testing::AssertionFailure()
+                   << "integer " << i << ": " << a.integers[i] << " vs " << b.integers[i];
     if (std::memcmp(a.ResponseTemplates, b.ResponseTemplates, sizeof a.ResponseTemplates) != 0)
         return ::testing::AssertionFailure() << "templates differ";
     return ::testing::AssertionSuccess();
@@ -60,14 +66,7 @@ class DataFileTest : public ::testing::Test {
 
 TEST_F(DataFileTest, MissingFileChangesNothing) {
     LoadStats();
-    EXPECT_EQ(Tracker.Power, 1);
-    EXPECT_EQ(Tracker.Silent, 0);
-    EXPECT_EQ(Tracker.Echo, 0);
-    EXPECT_EQ(Tracker.PlayerMode, 1);
-    EXPECT_EQ(Tracker.CapsCount, 0);
-    EXPECT_EQ(Tracker.FcFragCount, 0);
-    EXPECT_EQ(Tracker.ReturnsCount, 0);
-    EXPECT_EQ(Tracker.TotalSeconds, 0);
+    EXPECT_EQ(IntegersOf(Tracker), (Integers{0, 0, 0, 1, 0, 0, 1, 0}));
     EXPECT_STREQ(ChatPrefix(), "say");
     EXPECT_STREQ(Tracker.PlayerName, "");
     for (int slot = 0; slot < kTemplateCount; ++slot)
@@ -127,14 +126,7 @@ TEST_F(DataFileTest, EveryFieldRoundTripsInRecordOrder) {
     SaveStats();
     ResetTrackerState();
     LoadStats();
-    EXPECT_EQ(Tracker.CapsCount, saved.CapsCount);
-    EXPECT_EQ(Tracker.FcFragCount, saved.FcFragCount);
-    EXPECT_EQ(Tracker.ReturnsCount, 26);
-    EXPECT_EQ(Tracker.Power, 0);
-    EXPECT_EQ(Tracker.Silent, 1);
-    EXPECT_EQ(Tracker.Echo, 5);
-    EXPECT_EQ(Tracker.PlayerMode, 2);
-    EXPECT_EQ(Tracker.TotalSeconds, 0x7FFFFFFF);
+    EXPECT_EQ(IntegersOf(Tracker), (Integers{-7, 0x0A0D0A0D, 26, 0, 1, 5, 2, 0x7FFFFFFF}));
     EXPECT_EQ(std::memcmp(Tracker.ResponseTemplates, saved.ResponseTemplates, sizeof saved.ResponseTemplates),
               0);
 }
@@ -159,12 +151,8 @@ TEST_F(DataFileTest, ShortFileFillsFieldsInOrder) {
     std::strcpy(Tracker.ResponseTemplates[0], "kept");
     DataFile() = Bytes({5, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0});
     LoadStats();
-    EXPECT_EQ(Tracker.CapsCount, 5);
-    EXPECT_EQ(Tracker.FcFragCount, 7);
-    EXPECT_EQ(Tracker.ReturnsCount, 2);
-    EXPECT_EQ(Tracker.Power, 1);
-    EXPECT_EQ(Tracker.Silent, 1);
-    EXPECT_EQ(Tracker.TotalSeconds, 99);
+    // Echo and player mode keep what they had, as power and silent do.
+    EXPECT_EQ(IntegersOf(Tracker), (Integers{5, 7, 2, 1, 1, 0, 1, 99}));
     EXPECT_STREQ(Tracker.ResponseTemplates[0], "kept");
 
     // A field cut short gets only its low bytes replaced.
