@@ -1,6 +1,8 @@
 // qxclient: a stand-in for a today's game client, for the end-to-end tests under Wine. A GUI program like
-// the real clients: it has a console only when it inherits one, reads typed lines from it only in the
-// console family, writes qconsole.log as the clients do, and records everything that reaches it.
+// the real clients. Its exe's name says which client it poses as: openjk.* the successor, which never reads
+// a console and prints to its standard output; eternaljk.* the fork, which attaches to its parent's console,
+// reads typed lines from it and prints to it only when that console has a window. Both write qconsole.log
+// where their source puts it, and the stand-in records everything that reaches it.
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #endif
@@ -35,9 +37,14 @@ using qxsim::ScriptEvent;
 struct Client {
     qxsim::ClientOptions options;
     qxsim::GameSettings settings;
+    qxsim::ClientKind kind;
+    // The fork's console code, which an unknown client with --reads-console shares; otherwise the
+    // successor's passive one.
+    bool consoleFamily;
+    std::string name;
     FILE* transcript;
-    HANDLE conIn;
-    HANDLE conOut;
+    HANDLE conIn;  // the console family's standard input; the other family's CONIN$, only watched
+    HANDLE conOut; // the console family's standard output, where the input line is drawn
     FILE* log;
     std::wstring logPath;
     size_t logLines;
@@ -119,22 +126,51 @@ void CloseFiles() {
     ExitProcess(static_cast<UINT>(code));
 }
 
-void WriteConsoleText(const std::string& text) {
-    if (!clientState.options.readsConsole || clientState.conOut == INVALID_HANDLE_VALUE) {
+// JKSunny/EternalJK shared/sys/con_win32.cpp:185-250 (CON_Show): the input line, without a prompt, drawn
+// over the row the cursor is on, its tail when it is wider than the window; nothing without a window.
+void ShowInputLine(bool hidden) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleWindow() || !GetConsoleScreenBufferInfo(clientState.conOut, &info)) {
         return;
     }
-    std::wstring wide = Widen(qxsim::StripColours(text), CP_ACP);
-    if (wide.empty() || wide.back() != L'\n') {
-        wide += L"\r\n";
+    const std::u16string& text = clientState.edit.text;
+    const size_t length = hidden ? 0 : text.size();
+    const size_t right = info.srWindow.Right > 0 ? static_cast<size_t>(info.srWindow.Right) : 0;
+    const size_t from = length > right ? length - right : 0;
+    CHAR_INFO row[qxsim::kInputQueueLimit];
+    for (size_t i = 0; i < qxsim::kInputQueueLimit; ++i) {
+        row[i].Char.UnicodeChar = from + i < length ? static_cast<WCHAR>(text[from + i]) : L' ';
+        row[i].Attributes = info.wAttributes;
     }
-    const size_t chunk = 8192;
-    for (size_t pos = 0; pos < wide.size(); pos += chunk) {
-        size_t n = wide.size() - pos < chunk ? wide.size() - pos : chunk;
-        DWORD written = 0;
-        if (!WriteConsoleW(clientState.conOut, wide.data() + pos, static_cast<DWORD>(n), &written, nullptr)) {
-            return;
-        }
+    COORD size = {static_cast<SHORT>(qxsim::kInputQueueLimit), 1};
+    COORD origin = {0, 0};
+    SMALL_RECT area = {0, info.dwCursorPosition.Y, static_cast<SHORT>(qxsim::kInputQueueLimit),
+                       info.dwCursorPosition.Y};
+    WriteConsoleOutputW(clientState.conOut, row, size, origin, &area);
+    size_t cursor = hidden ? 0 : clientState.edit.cursor;
+    COORD at = {static_cast<SHORT>(cursor < length ? cursor : (length > right ? right : length)),
+                info.dwCursorPosition.Y};
+    SetConsoleCursorPosition(clientState.conOut, at);
+}
+
+// JKSunny/EternalJK shared/sys/con_win32.cpp:620-630 (CON_Print): returns at once when the console has no
+// window (GetConsoleWindow() NULL, as for one made with CREATE_NO_WINDOW). Otherwise the text goes to the C
+// runtime's stderr without its colour codes (CON_WindowsColorPrint, 563-612; the colours themselves are
+// not drawn here), the input line hidden meanwhile (CON_Hide, 257-266).
+void ConsolePrint(const std::string& text) {
+    if (!GetConsoleWindow()) {
+        return;
     }
+    ShowInputLine(true);
+    std::fputs((qxsim::StripColours(text) + "\n").c_str(), stderr);
+    ShowInputLine(false);
+}
+
+// JACoders/OpenJK shared/sys/con_passive.cpp (CON_Print), built into the successor's Windows client
+// (codemp/CMakeLists.txt:545): printf of the text with its colour codes stripped (Q_StripColor), to
+// whatever standard output the client was given.
+void PassivePrint(const std::string& text) {
+    std::fputs((qxsim::StripColoursFully(text) + "\n").c_str(), stdout);
 }
 
 void WriteLog(const std::string& text) {
@@ -161,17 +197,65 @@ void WriteLog(const std::string& text) {
 }
 
 void Print(const std::string& text) {
-    WriteConsoleText(text);
+    if (clientState.consoleFamily) {
+        ConsolePrint(text);
+    } else {
+        PassivePrint(text);
+    }
     WriteLog(text);
 }
 
+// JACoders/OpenJK shared/sys/sys_win32.cpp:168 (SHGetFolderPath( NULL, CSIDL_PERSONAL, NULL, 0, ... )).
 std::wstring Documents() {
     wchar_t path[MAX_PATH] = L"";
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                path))) {
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path))) {
         return std::wstring();
     }
     return path;
+}
+
+// The install folder: the folder of the first argument, else the current one (JKSunny/EternalJK
+// shared/sys/sys_main.cpp:713-714, 79-85).
+std::wstring InstallFolder() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::string folder = argv && argc > 0 ? qxsim::InstallFolder(Utf8(argv[0])) : std::string();
+    LocalFree(argv);
+    if (!folder.empty()) {
+        return Widen(folder, CP_UTF8);
+    }
+    wchar_t cwd[MAX_PATH * 2] = L"";
+    DWORD n = GetCurrentDirectoryW(MAX_PATH * 2, cwd);
+    return n > 0 && n < MAX_PATH * 2 ? std::wstring(cwd) : std::wstring();
+}
+
+// JKSunny/EternalJK shared/sys/sys_win32.cpp:179-187: fopen "<install>/w" for writing, and remove it again
+// when that worked.
+bool WriteTest(const std::wstring& folder) {
+    std::wstring path = folder + L"/w";
+    FILE* f = _wfopen(path.c_str(), L"w");
+    Record("write-test", Utf8(path) + (f ? " ok" : " failed"));
+    if (!f) {
+        return false;
+    }
+    std::fclose(f);
+    _wremove(path.c_str());
+    return true;
+}
+
+// Where the log will go, decided while the file system starts, before the configuration is read.
+void DecideLogFolder() {
+    std::wstring install = InstallFolder();
+    bool writable = qxsim::RunsWriteTest(clientState.kind, clientState.settings) && WriteTest(install);
+    std::string folder = qxsim::ClientLogFolder(clientState.kind, Utf8(Documents()), Utf8(install), writable,
+                                                clientState.name, clientState.settings);
+    std::wstring wide = Widen(folder, CP_UTF8);
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH * 2, full, nullptr);
+    if (n > 0 && n < MAX_PATH * 2) {
+        wide = full;
+    }
+    clientState.logPath = wide + L"\\qconsole.log";
 }
 
 // Starts the log afresh, as a client does once it has read its configuration.
@@ -180,18 +264,8 @@ void StartLog() {
         std::fclose(clientState.log);
         clientState.log = nullptr;
     }
-    if (clientState.logPath.empty()) {
-        std::string folder =
-            qxsim::LogFolder(Utf8(Documents()), clientState.options.client, clientState.settings);
-        std::wstring wide = Widen(folder, CP_UTF8);
-        wchar_t full[MAX_PATH * 2];
-        DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH * 2, full, nullptr);
-        if (n > 0 && n < MAX_PATH * 2) {
-            wide = full;
-        }
-        SHCreateDirectoryExW(nullptr, wide.c_str(), nullptr);
-        clientState.logPath = wide + L"\\qconsole.log";
-    }
+    std::wstring folder = clientState.logPath.substr(0, clientState.logPath.rfind(L'\\'));
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     clientState.log = _wfsopen(clientState.logPath.c_str(), L"wb", _SH_DENYNO);
     clientState.logLines = 0;
     if (!clientState.log) {
@@ -201,7 +275,26 @@ void StartLog() {
     Record("log", Utf8(clientState.logPath));
 }
 
+// An unknown client answers as the fork when it reads a console, else as the successor they descend from.
+qxsim::ClientKind AnswerKind() {
+    if (clientState.kind != qxsim::ClientKind::Unknown) {
+        return clientState.kind;
+    }
+    return clientState.consoleFamily ? qxsim::ClientKind::Fork : qxsim::ClientKind::Successor;
+}
+
 void RunCommandText(const char* text, size_t len) {
+    // "name" alone is the cvar's print (JACoders/OpenJK codemp/qcommon/cvar.cpp:949-953, Cvar_Command), its
+    // name matched case-insensitively (Cvar_FindVar, 101-113).
+    static qxsim::Args args;
+    qxsim::tokenize(text, len, &args);
+    if (args.argc == 1 && qxsim::EqualsNocase(args.argv[0], "name")) {
+        for (const std::string& line :
+             qxsim::NameAnswerLines(AnswerKind(), clientState.player, qxsim::kDefaultName)) {
+            Print(line);
+        }
+        return;
+    }
     char out[2 * qxsim::kMaxLine + qxsim::kMaxName + 16];
     qxsim::Action action =
         qxsim::RunCommand(text, len, clientState.player, sizeof(clientState.player), out, sizeof(out));
@@ -235,8 +328,9 @@ void RunLine(const std::string& line) {
     }
 }
 
-// One frame of the console family's input routine: all queued events, up to the first Enter, then the
-// rest of the queue flushed.
+// One frame of the console family's input routine (JKSunny/EternalJK shared/sys/con_win32.cpp:399-554,
+// CON_Input): with 256 or more events queued only the oldest is read and dropped; otherwise all are read and
+// the queue flushed at once, then fed to the input line up to the first Enter or editing key.
 void ReadConsoleFrame() {
     DWORD queued = 0;
     if (!GetNumberOfConsoleInputEvents(clientState.conIn, &queued) || queued == 0) {
@@ -248,9 +342,6 @@ void ReadConsoleFrame() {
         if (ReadConsoleInputW(clientState.conIn, &oldest, 1, &got) && got == 1) {
             Record("dropped", "1");
         }
-        --queued;
-    }
-    if (queued == 0) {
         return;
     }
     std::vector<INPUT_RECORD> records(queued);
@@ -258,6 +349,9 @@ void ReadConsoleFrame() {
     if (!ReadConsoleInputW(clientState.conIn, records.data(), queued, &got)) {
         return;
     }
+    DWORD rest = 0;
+    GetNumberOfConsoleInputEvents(clientState.conIn, &rest);
+    FlushConsoleInputBuffer(clientState.conIn);
     std::vector<qxsim::KeyEvent> events(got);
     for (DWORD k = 0; k < got; ++k) {
         const INPUT_RECORD& r = records[k];
@@ -267,17 +361,15 @@ void ReadConsoleFrame() {
         events[k].ch = events[k].isKey ? static_cast<char16_t>(r.Event.KeyEvent.uChar.UnicodeChar) : 0;
     }
     qxsim::FrameInput frame = qxsim::FeedEvents(&clientState.edit, events.data(), events.size());
-    for (qxsim::CursorKey key : frame.cursorKeys) {
-        Record("cursor", qxsim::CursorKeyName(key));
+    if (frame.key != qxsim::CursorKey::None) {
+        Record("cursor", qxsim::CursorKeyName(frame.key));
     }
+    if (frame.afterStop + rest > 0) {
+        Record("lost", std::to_string(frame.afterStop + rest));
+    }
+    ShowInputLine(false);
     if (!frame.entered) {
         return;
-    }
-    DWORD rest = 0;
-    GetNumberOfConsoleInputEvents(clientState.conIn, &rest);
-    FlushConsoleInputBuffer(clientState.conIn);
-    if (frame.afterEnter + rest > 0) {
-        Record("lost", std::to_string(frame.afterEnter + rest));
     }
     if (frame.length > qxsim::kMaxTypedLine) {
         FailLoudly(kExitTypedTooLong,
@@ -285,7 +377,7 @@ void ReadConsoleFrame() {
     }
     std::wstring wide(frame.line.begin(), frame.line.end());
     std::string line = Narrow(wide.data(), wide.size(), CP_ACP);
-    Print("]" + line);
+    Print(qxsim::TypedEcho(line));
     RunLine(line);
 }
 
@@ -365,7 +457,9 @@ void Usage() {
                  "usage: qxclient [--reads-console] [--client NAME] [--player NAME] [--script FILE]\n"
                  "                [--transcript FILE] [--timestamps] [--stamp-quirks] [--log-delay MS]\n"
                  "                [--exit-at-once] [--crash-at-start] [--long-line] [--no-line-ends]\n"
-                 "                [--non-ascii] [+command [args]]...\n");
+                 "                [--non-ascii] [+command [args]]...\n"
+                 "Named openjk.* it poses as the successor, named eternaljk.* as the fork; then\n"
+                 "--reads-console and --client are refused.\n");
 }
 
 std::vector<std::string> Arguments() {
@@ -382,6 +476,80 @@ std::vector<std::string> Arguments() {
 HANDLE OpenConsoleFile(const wchar_t* name) {
     return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, 0, nullptr);
+}
+
+// The exe's own file name, which decides the client it poses as.
+std::string ExeFileName() {
+    wchar_t path[MAX_PATH * 2] = L"";
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring full(path, n < MAX_PATH * 2 ? n : 0);
+    size_t slash = full.find_last_of(L"\\/");
+    return Utf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
+}
+
+// Whether the process is attached to a console, found without changing anything.
+bool HasConsole() {
+    HANDLE in = OpenConsoleFile(L"CONIN$");
+    if (in == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(in);
+    return true;
+}
+
+void RecordConsole(bool inherited, bool attached) {
+    Record("console", inherited ? "inherited" : attached ? "attached" : "none");
+    if ((inherited || attached) && !GetConsoleWindow()) {
+        Record("console", "windowless");
+    }
+}
+
+// JKSunny/EternalJK shared/sys/con_win32.cpp:292-345 (CON_Init), which runs before anything is printed
+// (sys_main.cpp:702): attach to the parent's console, then take whatever standard handles there are.
+void InitConsoleFamily() {
+    Client& c = clientState;
+    const bool inherited = HasConsole();
+    const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+    Record("attach", attached ? std::string("ok") : "failed " + std::to_string(GetLastError()));
+    if (attached) {
+        std::freopen("CONIN$", "r", stdin);
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+    c.conIn = GetStdHandle(STD_INPUT_HANDLE);
+    c.conOut = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(c.conIn, &mode)) {
+        SetConsoleMode(c.conIn, mode & ~static_cast<DWORD>(ENABLE_MOUSE_INPUT));
+    }
+    FlushConsoleInputBuffer(c.conIn);
+    if (c.kind == qxsim::ClientKind::Fork) {
+        // JKSunny/EternalJK codemp/qcommon/q_shared.h:32 (CLIENT_WINDOW_TITLE), con_win32.cpp:336
+        SetConsoleTitleW(L"EternalJK Console");
+    }
+    RecordConsole(inherited, attached);
+}
+
+// JACoders/OpenJK shared/sys/con_passive.cpp (CON_Init does nothing): the successor neither attaches nor
+// reads. The stand-in only opens the console it may already have, to watch the length of its queue.
+void InitPassive() {
+    clientState.conIn = OpenConsoleFile(L"CONIN$");
+    RecordConsole(clientState.conIn != INVALID_HANDLE_VALUE, false);
+}
+
+// A command-line line, run once the configuration is read, cut into commands as the command buffer cuts
+// them (JACoders/OpenJK codemp/qcommon/cmd.cpp:176-250, Cbuf_Execute; "/* */" comments are not modelled).
+void RunStartupLine(const std::string& line) {
+    size_t pos = 0;
+    while (pos < line.size() && !clientState.quitting) {
+        qxsim::Span cmd;
+        pos = qxsim::NextCommand(line.data(), line.size(), pos, &cmd);
+        if (cmd.len == 0) {
+            continue;
+        }
+        Record("cmdline", line.substr(cmd.start, cmd.len));
+        RunCommandText(line.data() + cmd.start, cmd.len);
+    }
 }
 
 void PrintBadCases() {
@@ -424,6 +592,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         }
     }
     Record("start", Utf8(GetCommandLineW()));
+    const std::string exe = ExeFileName();
+    c.kind = qxsim::KindOfExe(exe);
+    if (c.kind != qxsim::ClientKind::Unknown && (c.options.readsConsole || !c.options.client.empty())) {
+        FailLoudly(kExitBadOption,
+                   "--reads-console and --client do not apply to " + exe + ": its name decides");
+    }
+    c.consoleFamily =
+        c.kind == qxsim::ClientKind::Fork || (c.kind == qxsim::ClientKind::Unknown && c.options.readsConsole);
+    c.name = qxsim::ProductName(c.kind, c.options.client.empty() ? "qxclient" : c.options.client);
     if (c.options.exitAtOnce) {
         Record("exit", "0");
         CloseFiles();
@@ -437,28 +614,29 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         CloseFiles();
         return kExitBadOption;
     }
-    std::vector<std::vector<std::string>> commands = qxsim::ApplySets(c.options.commands, &c.settings);
+    std::vector<std::string> lines = qxsim::ApplySets(qxsim::ConsoleLines(c.options.gameText), &c.settings);
     std::string player = GameText(c.settings.name.empty() ? c.options.player : c.settings.name);
     std::snprintf(c.player, sizeof(c.player), "%s", player.c_str());
 
-    c.conIn = OpenConsoleFile(L"CONIN$");
-    c.conOut = OpenConsoleFile(L"CONOUT$");
-    Record("console", c.conIn != INVALID_HANDLE_VALUE ? "inherited" : "none");
-    Print(c.options.client + (sizeof(void*) == 8 ? " 1.0 win-x86_64" : " 1.0 win-x86"));
+    if (c.consoleFamily) {
+        InitConsoleFamily();
+    } else {
+        InitPassive();
+    }
+    Print(c.name + (sizeof(void*) == 8 ? " 1.0 win-x86_64" : " 1.0 win-x86"));
+    DecideLogFolder();
 
     // Reading the configuration takes a while; only then is the log started afresh.
     Sleep(c.options.logDelayMs);
     if (c.settings.logfile > 0) {
         StartLog();
     }
-    Print(c.options.client + " ready");
-    for (const auto& words : commands) {
+    Print(c.name + " ready");
+    for (const std::string& line : lines) {
         if (c.quitting) {
             break;
         }
-        std::string text = GameText(qxsim::CommandText(words));
-        Record("cmdline", text);
-        RunCommandText(text.data(), text.size());
+        RunStartupLine(GameText(line));
     }
     PrintBadCases();
 
@@ -469,12 +647,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageW(&msg);
         }
-        if (c.conIn != INVALID_HANDLE_VALUE) {
-            if (c.options.readsConsole) {
-                ReadConsoleFrame();
-            } else {
-                WatchQueue();
-            }
+        if (c.consoleFamily) {
+            ReadConsoleFrame();
+        } else if (c.conIn != INVALID_HANDLE_VALUE) {
+            WatchQueue();
         }
         if (!c.quitting) {
             Sleep(kFrameMs);
