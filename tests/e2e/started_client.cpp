@@ -10,28 +10,37 @@ using namespace world;
 namespace {
 
 constexpr int kStartGame = 9010;
+constexpr int kEchoSwitch = 9005;
 constexpr int kStatusBar = 40006;
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-// The client as the player chose it, with a match of its own after its configuration is read: an own
-// capture, two chat commands and a song skipped in Winamp; then, much later, the client ends. The log
-// it is about to start afresh holds a capture and a command of an earlier game.
-void ChooseClient(const std::string& family) {
-    MakeFolders(e2e::in_workdir("docs") + "\\My Games\\qxclient\\base");
-    e2e::write_file(e2e::in_workdir("docs") + "\\My Games\\qxclient\\base\\qconsole.log",
-                    "Rex^7 captured the ^1RED^7 flag!\nRex^7: ^2!caps\n");
-    e2e::write_file("match.txt", "1000 Rex^7 captured the ^4BLUE^7 flag!\n"
-                                 "2000 @say !caps\n"
-                                 "2000 @say !winamp\n"
-                                 "2000 @say !next\n"
-                                 "30000 @close\n");
-    e2e::write_file("quorvex.ini", "[Game]\r\nExe=" + e2e::program_path("qxclient") +
-                                       "\r\nArguments=" + family + " --log-delay 1000 --transcript " +
+// The client as the player chose it, with the stand-in's own options, and a match of its own after its
+// configuration is read. The log it is about to start afresh, in logFolder, holds a capture and a command
+// of an earlier game.
+void ChooseClient(const std::string& exe, const std::string& options, const std::string& logFolder,
+                  const std::string& match) {
+    MakeFolders(logFolder);
+    e2e::write_file(logFolder + "\\qconsole.log", "Rex^7 captured the ^1RED^7 flag!\nRex^7: ^2!caps\n");
+    e2e::write_file("match.txt", match);
+    e2e::write_file("quorvex.ini", "[Game]\r\nExe=" + exe + "\r\nArguments=" + options +
+                                       " --log-delay 1000 --transcript " +
                                        Quoted(e2e::in_workdir("transcript.txt")) + " --script " +
                                        Quoted(e2e::in_workdir("match.txt")) + "\r\n");
+}
+
+// qxclient by its own name: an own capture, two chat commands and a song skipped in Winamp; then, much
+// later, the client ends.
+void ChooseClient(const std::string& family) {
+    ChooseClient(e2e::program_path("qxclient"), family,
+                 e2e::in_workdir("docs") + "\\My Games\\qxclient\\base",
+                 "1000 Rex^7 captured the ^4BLUE^7 flag!\n"
+                 "2000 @say !caps\n"
+                 "2000 @say !winamp\n"
+                 "2000 @say !next\n"
+                 "30000 @close\n");
 }
 
 e2e::Process StartAmp() {
@@ -62,6 +71,36 @@ bool AmpGot(const std::string& command) {
             return true;
     return false;
 }
+
+// What the client saw queued at its console: "queued <n>" whenever the length changed.
+std::vector<std::string> Queued() {
+    std::vector<std::string> queued;
+    for (const std::string& line : e2e::file_lines("transcript.txt"))
+        if (line.compare(0, 7, "queued ") == 0)
+            queued.push_back(line);
+    return queued;
+}
+
+// A release of today's clients: the stand-in copied into a folder of its own under the release exe's name,
+// the width in it that of the stand-in's build.
+std::string InstallAs(const std::string& client) {
+    MakeFolders(e2e::in_workdir("game"));
+    std::string built = e2e::program_path("qxclient");
+    std::string exe = e2e::in_workdir("game") + "\\" + client +
+                      (ExeMachine(built) == IMAGE_FILE_MACHINE_I386 ? ".x86.exe" : ".x86_64.exe");
+    REQUIRE_TRUE(CopyFileA(built.c_str(), exe.c_str(), FALSE));
+    return exe;
+}
+
+// Where each release writes its log with no fs_homepath set, below the scenario's folder (Documents
+// included): the successor in My Games; the fork, portable, beside its exe when that folder is writable.
+struct Release {
+    const char* client;
+    const char* logFolder;
+    bool readsConsole;
+};
+const Release kSuccessor = {"openjk", "docs\\My Games\\OpenJK\\base", false};
+const Release kFork = {"eternaljk", "game\\EternalJK", true};
 
 } // namespace
 
@@ -99,12 +138,88 @@ SCENARIO(started_client_that_reads_nothing) {
     e2e::wait_text(status, "Now Playing: Beta Crew - Second Wind", 10000);
     CHECK_TRUE(AmpGot("40048"));
     // "\name" once (five keys and Enter), and nothing after it.
-    std::vector<std::string> queued;
-    for (const std::string& line : e2e::file_lines("transcript.txt"))
-        if (line.compare(0, 7, "queued ") == 0)
-            queued.push_back(line);
-    CHECK_EQ(std::vector<std::string>{"queued 6"}, queued);
+    CHECK_EQ(std::vector<std::string>{"queued 6"}, Queued());
     CHECK_EQ(std::vector<std::string>{}, Typed());
+    CheckTheEndSaves(companion);
+}
+
+// A release started from its own exe name with none of the folder arguments: the companion knows the family
+// by the name and finds the log where that client writes it. The player's name is coloured, as in a game.
+void StartedFromItsDefaultFolders(const Release& release) {
+    ScopedDocuments documents(e2e::in_workdir("docs"));
+    ChooseClient(InstallAs(release.client), "--player ^1R^7ex", e2e::in_workdir(release.logFolder),
+                 "1000 ^1R^7ex^7 captured the ^4BLUE^7 flag!\n"
+                 "2000 @say !caps\n"
+                 "8000 @close\n");
+    Companion companion = StartCompanion();
+    e2e::post_command(companion.window, kStartGame);
+    WaitLabel(companion, 40005, "Current Playername:\nRex", 30000);
+    if (release.readsConsole) {
+        // Known by its name: no "\name" is typed to find out.
+        WaitTyped("say \"^1Caps: ^71\"", 30000);
+        CHECK_EQ(
+            (std::vector<std::string>{"say \"I have capped^7 1^2 flags, d00d!\"", "say \"^1Caps: ^71\""}),
+            Typed());
+    } else {
+        e2e::wait_text(e2e::child_by_id(companion.window, kStatusBar), "Caps: 1", 30000);
+        CHECK_EQ(std::vector<std::string>{}, Queued());
+    }
+    CheckTheEndSaves(companion);
+    // The log in the default folder is this game's, started afresh over the earlier one.
+    std::string log = e2e::read_file(std::string(release.logFolder) + "\\qconsole.log").value_or("");
+    CHECK_CONTAINS(log, "^1R^7ex^7 captured the ^4BLUE^7 flag!");
+    CHECK_TRUE(log.find("^1RED") == std::string::npos);
+}
+
+SCENARIO(started_successor_from_its_default_folders) {
+    StartedFromItsDefaultFolders(kSuccessor);
+}
+
+SCENARIO(started_fork_from_its_default_folders) {
+    StartedFromItsDefaultFolders(kFork);
+}
+
+// A menu switch waits a second on the main thread and then shows its announcement in the status bar,
+// where the monitor thread shows its replies to a client that reads nothing. Switches chosen while the
+// player's commands are answered must leave the window answering, and replies must still show after them.
+SCENARIO(a_switch_while_a_reply_goes_to_the_status_bar) {
+    ScopedDocuments documents(e2e::in_workdir("docs"));
+    std::string match = "1000 ^1R^7ex^7 captured the ^4BLUE^7 flag!\n3000 @say !caps\n";
+    for (int i = 1; i < 6; ++i)
+        match += "400 @say !caps\n";
+    ChooseClient(InstallAs(kSuccessor.client), "--player ^1R^7ex", e2e::in_workdir(kSuccessor.logFolder),
+                 match + "12000 @close\n");
+    Companion companion = StartCompanion();
+    e2e::post_command(companion.window, kStartGame);
+    WaitLabel(companion, 40005, "Current Playername:\nRex", 30000);
+    // The six switches take the main thread about six seconds from now; the replies, a second each, begin
+    // about four seconds from now and go on after the last switch, when the status bar shows them again.
+    HWND status = e2e::child_by_id(companion.window, kStatusBar);
+    bool echo = false, capsAfterEcho = false;
+    std::string shown;
+    auto sample = [&] {
+        std::string text = e2e::get_text(status);
+        if (text != shown)
+            e2e::note("status bar: " + e2e::quote(shown = text));
+        capsAfterEcho = capsAfterEcho || (echo && text.find("Caps: 1") != std::string::npos);
+        echo = echo || text.find("Echo Mode") != std::string::npos;
+        return capsAfterEcho;
+    };
+    for (int n = 1; n <= 6; ++n) {
+        DWORD chosen = GetTickCount();
+        e2e::post_command(companion.window, kEchoSwitch);
+        do {
+            if (!e2e::send(companion.window, WM_NULL, 0, 0, 2000))
+                e2e::fail_fatal(__FILE__, __LINE__,
+                                "the window hangs: no answer within 2 s after Echo switch " +
+                                    std::to_string(n));
+            sample();
+            Sleep(50);
+        } while (GetTickCount() - chosen < 400);
+    }
+    e2e::poll_until(sample, 15000);
+    CHECK_TRUE(echo);
+    CHECK_TRUE(capsAfterEcho);
     CheckTheEndSaves(companion);
 }
 
