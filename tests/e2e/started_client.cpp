@@ -94,13 +94,16 @@ std::string InstallAs(const std::string& client) {
 
 // Where each release writes its log with no fs_homepath set, below the scenario's folder (Documents
 // included): the successor in My Games; the fork, portable, beside its exe when that folder is writable.
+// The successor stamps its log as it does by default; the player's name is coloured, as in a game.
 struct Release {
     const char* client;
     const char* logFolder;
     bool readsConsole;
+    const char* options;
 };
-const Release kSuccessor = {"openjk", "docs\\My Games\\OpenJK\\base", false};
-const Release kFork = {"eternaljk", "game\\EternalJK", true};
+const Release kSuccessor = {"openjk", "docs\\My Games\\OpenJK\\base", false,
+                            "--stamp-quirks --player ^1R^7ex"};
+const Release kFork = {"eternaljk", "game\\EternalJK", true, "--player ^1R^7ex"};
 
 } // namespace
 
@@ -144,10 +147,10 @@ SCENARIO(started_client_that_reads_nothing) {
 }
 
 // A release started from its own exe name with none of the folder arguments: the companion knows the family
-// by the name and finds the log where that client writes it. The player's name is coloured, as in a game.
+// by the name and finds the log where that client writes it.
 void StartedFromItsDefaultFolders(const Release& release) {
     ScopedDocuments documents(e2e::in_workdir("docs"));
-    ChooseClient(InstallAs(release.client), "--player ^1R^7ex", e2e::in_workdir(release.logFolder),
+    ChooseClient(InstallAs(release.client), release.options, e2e::in_workdir(release.logFolder),
                  "1000 ^1R^7ex^7 captured the ^4BLUE^7 flag!\n"
                  "2000 @say !caps\n"
                  "8000 @close\n");
@@ -187,7 +190,7 @@ SCENARIO(a_switch_while_a_reply_goes_to_the_status_bar) {
     std::string match = "1000 ^1R^7ex^7 captured the ^4BLUE^7 flag!\n3000 @say !caps\n";
     for (int i = 1; i < 6; ++i)
         match += "400 @say !caps\n";
-    ChooseClient(InstallAs(kSuccessor.client), "--player ^1R^7ex", e2e::in_workdir(kSuccessor.logFolder),
+    ChooseClient(InstallAs(kSuccessor.client), kSuccessor.options, e2e::in_workdir(kSuccessor.logFolder),
                  match + "12000 @close\n");
     Companion companion = StartCompanion();
     e2e::post_command(companion.window, kStartGame);
