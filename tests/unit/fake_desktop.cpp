@@ -1,5 +1,7 @@
 #include "tests/unit/fake_desktop.h"
 
+#include "support/locks.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +39,7 @@ struct World {
     std::string documents = "C:\\Users\\Rex\\Documents";
     std::map<std::string, std::string> profile;
     std::string chooseAnswer;
+    std::vector<std::string> lockedSends;
 };
 
 std::recursive_mutex worldLock;
@@ -94,6 +97,20 @@ std::string SentText(unsigned message, std::intptr_t lParam) {
     if (message == kWmSetText && lParam)
         return reinterpret_cast<const char*>(lParam);
     return std::string();
+}
+
+// A window of the companion's main thread: sending to it, or showing a box, waits for that thread.
+bool OfMainThread(WindowHandle handle) {
+    for (Window* w = Live(handle); w; w = Live(w->parent))
+        if (w->mainThread)
+            return true;
+    return false;
+}
+
+// The other thread may be waiting on the lock this one holds: the two would wait on each other.
+void CheckNoLockHeld(const char* what, WindowHandle window, const std::string& text) {
+    if (LocksHeld() > 0 && (window == 0 || OfMainThread(window)))
+        world.lockedSends.push_back(std::string(what) + " " + text);
 }
 
 } // namespace
@@ -262,6 +279,10 @@ const std::vector<MessageBoxShown>& MessageBoxes() {
     return world.boxes;
 }
 
+const std::vector<std::string>& LockedSends() {
+    return world.lockedSends;
+}
+
 std::map<std::string, std::string>& Files() {
     return world.files;
 }
@@ -363,6 +384,8 @@ std::intptr_t DeskSendMessage(WindowHandle window, unsigned message, std::uintpt
                               std::intptr_t lParam) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("SendMessage", window, message, wParam, lParam, SentText(message, lParam));
+    if (OfMainThread(window))
+        CheckNoLockHeld("SendMessage", window, SentText(message, lParam));
     Window* w = Live(window);
     if (!w)
         return 0;
@@ -445,6 +468,7 @@ int DeskGetClassName(WindowHandle window, char* buffer, int size) {
 void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("SetLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
+    CheckNoLockHeld("SetLabelText", parent, text ? text : "");
     Window* p = Live(parent);
     if (!p)
         return;
@@ -453,6 +477,23 @@ void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
         if (c && c->id == id)
             c->text = text ? text : "";
     }
+}
+
+// Posted text is taken at once: the double has no second thread to wait for.
+void DeskPostLabelText(WindowHandle parent, int id, const char* text) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("PostLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
+    bool recording = world.recording;
+    world.recording = false;
+    int held = qxlock::held;
+    qxlock::held = 0;
+    DeskSetLabelText(parent, id, text);
+    qxlock::held = held;
+    world.recording = recording;
+}
+
+void DeskTakePostedLabelText(WindowHandle parent, std::uintptr_t wParam, std::intptr_t lParam) {
+    DeskSetLabelText(parent, static_cast<int>(wParam), reinterpret_cast<const char*>(lParam));
 }
 
 void DeskCheckMenuItem(WindowHandle window, unsigned id, bool checked) {
@@ -620,6 +661,7 @@ bool DeskLocalTime(std::int64_t seconds, std::tm* out, char* zoneName, std::size
 int DeskMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned style) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("MessageBox", owner, style, 0, 0, text ? text : "");
+    CheckNoLockHeld("MessageBox", 0, text ? text : "");
     world.boxes.push_back(MessageBoxShown{owner, text ? text : "", caption ? caption : "", style});
     return 1;
 }
@@ -811,21 +853,26 @@ bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* 
     return true;
 }
 
-int DeskConsoleRow(std::int32_t row, char* text, int size) {
+int DeskConsoleRows(std::int32_t first, std::int32_t count, char* text, int size) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
-    Record("ConsoleRow", 0, 0, static_cast<std::uintptr_t>(row));
+    Record("ConsoleRows", 0, 0, static_cast<std::uintptr_t>(first), count);
     if (size <= 0)
         return 0;
     text[0] = '\0';
     const OwnConsole& c = world.console;
-    if (!c.exists || row < 0 || row >= c.height)
+    if (!c.exists || first < 0 || first >= c.height || count <= 0)
         return 0;
-    std::string shown = static_cast<std::size_t>(row) < c.rows.size() ? c.rows[row] : std::string();
-    shown.resize(static_cast<std::size_t>(c.width), ' ');
-    int n = std::min(static_cast<int>(shown.size()), size - 1);
-    std::memcpy(text, shown.data(), static_cast<std::size_t>(n));
-    text[n] = '\0';
-    return n;
+    std::string rows;
+    for (std::int32_t row = first; row < first + count && row < c.height; ++row) {
+        std::string shown = static_cast<std::size_t>(row) < c.rows.size() ? c.rows[row] : std::string();
+        shown.resize(std::min(shown.size(), static_cast<std::size_t>(c.width)));
+        shown.erase(shown.find_last_not_of(' ') + 1);
+        if (rows.size() + shown.size() + 1 > static_cast<std::size_t>(size - 1))
+            break;
+        rows += shown + "\n";
+    }
+    std::memcpy(text, rows.c_str(), rows.size() + 1);
+    return static_cast<int>(rows.size());
 }
 
 bool DeskDocumentsFolder(char* path, std::size_t size) {

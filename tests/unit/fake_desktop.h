@@ -36,6 +36,7 @@ struct Window {
     MessageHandler onMessage;
     std::map<unsigned, bool> menuChecks;
     unsigned radioChecked = 0;
+    bool mainThread = false; // the companion's own window, and so its children: the main thread's
 };
 
 struct Call {
@@ -129,6 +130,9 @@ std::vector<Call> ShellAppCommands();
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message = kWmSetText);
 
 const std::vector<MessageBoxShown>& MessageBoxes();
+// Sends to a window of the main thread, and boxes shown, while the calling thread held one of the
+// companion's locks: each would hang the program when the main thread waits on that lock.
+const std::vector<std::string>& LockedSends();
 
 std::map<std::string, std::string>& Files();
 // The next file write stops after this many bytes and fails; -1 writes normally.

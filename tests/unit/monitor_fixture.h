@@ -35,6 +35,10 @@ class MonitorFixture : public ::testing::Test {
     void TearDown() override {
         EXPECT_EQ(world.console.overflows, std::vector<std::string>())
             << "typed lines longer than the game's console field";
+        EXPECT_EQ(fake::LockedSends(), std::vector<std::string>())
+            << "sent to the main thread's window while holding a lock it may wait on";
+        // A client still followed lets its process go while the double's world still stands.
+        ResetMonitorValues();
     }
 
     void OpenConsole(const std::string& history = std::string()) {

@@ -125,6 +125,7 @@ std::string ScriptedWorld::NameOf(WindowHandle window) const {
 
 WindowHandle ScriptedWorld::OpenCompanion() {
     WindowHandle main = Add("WindowsApp", kProgramTitle, 0, "companion");
+    fake::Find(main)->mainThread = true;
     for (int id = IDC_PICTURE; id <= IDC_STATUSBAR; ++id)
         fake::AddWindow(id == IDC_STATUSBAR ? "msctls_statusbar32" : "STATIC", "", main, id);
     return main;
@@ -193,7 +194,7 @@ void ScriptedWorld::OfferClient() {
     fake::Starts().onStart = [this](const fake::StartRequest&) {
         client.logStarted = false;
         fake::Console().onInput = [this](const std::vector<ConsoleKey>&) {
-            if (!client.readsConsole)
+            if (!ClientReadsConsole())
                 return;
             clientInputDue_ = true;
             clientFrameAt_ = fake::Now() + static_cast<std::uint64_t>(client.frameMs);
@@ -212,9 +213,30 @@ void ScriptedWorld::ClientReady() {
         std::size_t next = line.find('+', plus + 1);
         std::string command = line.substr(plus + 1, next == std::string::npos ? next : next - plus - 1);
         if (command.compare(0, 4, "set ") != 0)
-            RunCommands(command, client.player, &ScriptedWorld::ClientPrint);
+            ClientCommands(command);
         plus = next;
     }
+}
+
+qxsim::ClientKind ScriptedWorld::ClientKind() const {
+    return qxsim::KindOfExe(client.exe.substr(client.exe.find_last_of('\\') + 1));
+}
+
+bool ScriptedWorld::ClientReadsConsole() const {
+    qxsim::ClientKind kind = ClientKind();
+    return kind == qxsim::ClientKind::Unknown ? client.readsConsole : kind == qxsim::ClientKind::Fork;
+}
+
+// The name query is answered as the clients answer it; every other command as the console runs it.
+bool ScriptedWorld::ClientCommands(const std::string& line) {
+    std::size_t start = line.find_first_not_of("\\/");
+    std::string command = line.substr(start == std::string::npos ? line.size() : start);
+    command.erase(command.find_last_not_of(' ') + 1);
+    if (command != "name")
+        return RunCommands(line, client.player, &ScriptedWorld::ClientPrint);
+    for (const std::string& answer : qxsim::NameAnswerLines(ClientKind(), client.player, "Padawan"))
+        ClientPrint(answer);
+    return true;
 }
 
 // The queue read at a frame: everything up to the first Enter, the rest flushed.
@@ -237,15 +259,17 @@ void ScriptedWorld::ClientFrame() {
         return;
     }
     client.typed.push_back(line);
-    ClientPrint("]" + line);
-    if (!RunCommands(line, client.player, &ScriptedWorld::ClientPrint))
+    ClientPrint(qxsim::TypedEcho(line));
+    if (!ClientCommands(line))
         EndClient();
 }
 
 void ScriptedWorld::ClientPrint(const std::string& line) {
     if (client.logStarted && client.writesLog)
         fake::Files()[client.log] += client.stamp + line + "\n";
-    if (!client.readsConsole)
+    // The fork prints nothing on a console without a window, which is the only kind the companion
+    // gives; a client nobody knows may print there all the same.
+    if (ClientKind() != qxsim::ClientKind::Unknown || !client.readsConsole)
         return;
     fake::OwnConsole& own = fake::Console();
     std::string shown;

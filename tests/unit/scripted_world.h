@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/client/client_text.h"
 #include "sim/console/console_text.h"
 #include "tests/unit/fake_desktop.h"
 
@@ -70,14 +71,16 @@ class ScriptedWorld {
         int badRecords = 0; // item records or text buffers that did not lie in the player's memory
     };
 
-    // A today's game client that the companion starts: it inherits the companion's console and,
-    // once it has read its configuration (ClientReady), starts its qconsole.log afresh and runs its
-    // command line's commands. The family that reads a console takes its queue at its next frame
-    // (the next seam call after frameMs), echoes a typed line as "]<line>" on the screen and in the
-    // log, and runs it as the console does; the other family never reads its queue.
+    // A today's game client that the companion starts, the stand-in's rules posing as the release
+    // exe its name gives: it inherits the companion's console and, once it has read its configuration
+    // (ClientReady), starts its qconsole.log afresh and runs its command line's commands. The family
+    // that reads a console takes its queue at its next frame (the next seam call after frameMs),
+    // prints a typed line bare in the log, and runs it; the other family never reads its queue. The
+    // name query is answered as the clients do. Only a client nobody knows prints on the console's
+    // screen, which has no window.
     struct Client {
         std::string exe = "C:\\Games\\qxclient.exe";
-        bool readsConsole = true;
+        bool readsConsole = true; // for a client nobody knows
         std::string log = "C:\\Users\\Rex\\Documents\\My Games\\qxclient\\base\\qconsole.log";
         bool writesLog = true;
         std::string stamp; // before every line of the log
@@ -135,6 +138,10 @@ class ScriptedWorld {
     // that reads a console, onto its screen (colour codes hidden, wrapped at the width, scrolled).
     void ClientPrint(const std::string& line);
     void EndClient();
+    // Who the client is, by its exe's name (qxclient.exe: a client nobody knows, of readsConsole's
+    // family), and whether it reads its console.
+    qxsim::ClientKind ClientKind() const;
+    bool ClientReadsConsole() const;
 
     void OpenWinamp();
     void OpenWmp();
@@ -183,6 +190,7 @@ class ScriptedWorld {
     bool RunCommands(const std::string& line, std::string& player,
                      void (ScriptedWorld::*print)(const std::string&));
     void ClientFrame();
+    bool ClientCommands(const std::string& line);
     bool WinampCommand(std::uintptr_t command);
     void OpenJumpDialog();
     fake::MessageHandler JumpControl();

@@ -395,8 +395,7 @@ TEST_F(ConsoleMonitorTest, EachVisitIsJournalledOnceWhateverEndsItFirst) {
             case kAttach: MonitorAttach(); break;
             case kPoll: MonitorPoll(); break;
             case kExit:
-                JournalVisitSoFar();
-                SaveStats();
+                EndVisit(VisitEnd::ProgramEnds);
                 break;
             case kClose: CloseConsole(); break;
             case kDetach: MonitorDetach(); break;

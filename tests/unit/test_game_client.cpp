@@ -54,29 +54,42 @@ class GameClientTest : public MonitorFixture {
     }
 };
 
+// Each family's folders as its own source chooses them; a portable client's two homes are both watched.
 TEST(LogPlaceTest, HomeFolderFromArgumentsKnownClientsOrASearch) {
+    const std::string ojk = kDocs + "\\My Games\\OpenJK\\", ejk = kDocs + "\\My Games\\EternalJK\\";
     const struct {
         const char* exe;
         const char* arguments;
-        std::string path;
+        std::vector<std::string> paths;
     } rows[] = {
-        {"C:\\JA\\openjk.x86.exe", "", kDocs + "\\My Games\\OpenJK\\base\\qconsole.log"},
+        {"C:\\JA\\openjk.x86.exe", "", {ojk + "base\\qconsole.log"}},
+        {"C:\\JA\\openjk.x86_64.exe", "+set fs_game japlus +set com_homepath Mine",
+         {kDocs + "\\My Games\\Mine\\japlus\\qconsole.log"}},
+        {"C:\\JA\\OpenJK.x86.exe", "+set fs_game a +set fs_forcegame f", {ojk + "f\\qconsole.log"}},
+        {"C:\\JA\\openjk.x86.exe", "+seta fs_game a +SET fs_game b +set FS_GAME c", {ojk + "c\\qconsole.log"}},
+        {"C:\\JA\\openjk.x86.exe", "+set fs_homepath D:\\h", {"D:\\h\\base\\qconsole.log"}},
+        {"C:\\JA\\eternaljk.x86.exe", "",
+         {"C:\\JA\\EternalJK\\qconsole.log", ejk + "EternalJK\\qconsole.log"}},
         {"C:\\JA\\EternalJK.x86_64.exe", "+set fs_game japlus",
-         kDocs + "\\My Games\\EternalJK\\japlus\\qconsole.log"},
-        {"C:\\JA\\openjk_sp.x86.exe", "", ""},
+         {"C:\\JA\\EternalJK\\qconsole.log", ejk + "EternalJK\\qconsole.log"}},
+        {"C:\\JA\\eternaljk.x86.exe", "+set fs_globalcfg 0 +set fs_game japlus +set fs_portable 0",
+         {ejk + "japlus\\qconsole.log"}},
+        {"C:\\JA\\eternaljk.x86.exe", "+set fs_portable 2 +set fs_basegame base +set fs_basepath B",
+         {"C:\\JA\\B\\base\\qconsole.log"}},
+        {"C:\\JA\\eternaljk.x86.exe", "+set fs_homepath D:\\h", {"D:\\h\\EternalJK\\qconsole.log"}},
         {"C:\\JA\\qx.exe", "--reads-console +set fs_homepath \"D:\\JA home\" +name",
-         "D:\\JA home\\base\\qconsole.log"},
+         {"D:\\JA home\\base\\qconsole.log"}},
         {"C:\\JA\\qx.exe", "+set fs_homepath home +seta fs_game a +set FS_GAME b",
-         "C:\\JA\\home\\b\\qconsole.log"},
-        {"C:\\JA\\openjk.x86.exe", "+set fs_homepath D:\\h", "D:\\h\\base\\qconsole.log"},
-        {"C:\\JA\\qx.exe", "+set fs_game", ""},
+         {"C:\\JA\\home\\b\\qconsole.log"}},
+        {"C:\\JA\\openjk_sp.x86.exe", "", {}},
+        {"C:\\JA\\qx.exe", "+set fs_game", {}},
     };
     for (const auto& row : rows) {
         LogPlace place = FindLogPlace(row.exe, row.arguments, kDocs);
-        EXPECT_EQ(place.path, row.path) << row.exe << " " << row.arguments;
+        EXPECT_EQ(place.paths, row.paths) << row.exe << " " << row.arguments;
         std::vector<std::string> roots;
-        if (row.path.empty())
-            roots = {kDocs + "\\My Games", "C:\\JA"};
+        if (row.paths.empty())
+            roots = {"C:\\JA", kDocs + "\\My Games"};
         EXPECT_EQ(place.roots, roots) << row.exe;
     }
 }
@@ -91,7 +104,7 @@ TEST(ClientLineTest, StampsAndColourCodesGoAsTheConsoleRemovesThem) {
         {"2026-01-02 03:04:05 2026-01-02 03:04:06 Rex^7: ^2hi", "Rex: hi\r"},
         {"2026-01-02 03:04 Rex", "2026-01-02 03:04 Rex\r"},
         {"x 2026-01-02 03:04:05 y", "x 2026-01-02 03:04:05 y\r"},
-        {"^8a^^1b^", "^8a^b^\r"},
+        {"^8a^^1b^9^", "a^b^\r"},
         {"", "\r"},
     };
     for (const auto& row : rows)
@@ -251,14 +264,52 @@ TEST_F(GameClientTest, WhatTheLogHeldBeforeTheStartIsNeverHandled) {
     EXPECT_EQ(Tracker.CapsCount, 1);
 }
 
+// Thousands of saved files in My Games do not use up the search before the exe's own folder.
 TEST_F(GameClientTest, AnUnknownClientsLogIsTheNewestWrittenAfterTheStart) {
     std::strcpy(Tracker.PlayerName, "Rex");
     fake::Files()[kDocs + "\\My Games\\other\\base\\qconsole.log"] = "Rex captured the RED flag!\n";
+    for (int i = 0; i < 5000; ++i)
+        fake::Files()[kDocs + "\\My Games\\saves\\" + std::to_string(i) + ".sav"] = "x";
     client.log = "C:\\Games\\base\\qconsole.log";
     Start();
     world.ClientPrint("Rex captured the BLUE flag!");
     MonitorPoll();
     EXPECT_EQ(Tracker.CapsCount, 1);
+}
+
+// The families by their release names: the successor reads no console and is typed nothing, the
+// fork is typed into and echoes bare in its log (here the exe's own folder, where it may write); the
+// name comes from each one's answer to the +name on its command line.
+TEST_F(GameClientTest, EachFamilyIsFollowedAsItsSourceSays) {
+    const struct {
+        const char* exe;
+        const char* log;
+        std::vector<std::string> written;
+        const char* status;
+    } rows[] = {
+        {"C:\\Games\\openjk.x86_64.exe", "C:\\Users\\Rex\\Documents\\My Games\\OpenJK\\base\\qconsole.log", {},
+         "Caps: 1"},
+        {"C:\\Games\\eternaljk.x86.exe", "C:\\Games\\EternalJK\\qconsole.log",
+         {"say \"I have capped^7 1^2 flags!\"", "say \"^1Caps: ^71\""}, ""},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        client.exe = row.exe;
+        client.log = row.log;
+        client.player = "^1R^7ex";
+        fake::Profile()[Setting("Exe")] = client.exe;
+        fake::Files()[client.exe] = "MZ";
+        Start();
+        EXPECT_STREQ(Tracker.PlayerName, "Rex") << row.exe;
+        world.ClientPrint("^1R^7ex^7 captured the RED flag!");
+        MonitorPoll();
+        world.ClientPrint("^1R^7ex^7: ^2!caps");
+        MonitorPoll();
+        EXPECT_EQ(Tracker.CapsCount, 1) << row.exe;
+        EXPECT_EQ(Written(), row.written) << row.exe;
+        EXPECT_EQ(client.typed, row.written) << row.exe;
+        EXPECT_EQ(Status(), row.status) << row.exe;
+    }
 }
 
 // Through the double: one write per line, key-downs with the keys that type them, Enter last; the
@@ -356,14 +407,23 @@ TEST_F(GameClientTest, WithoutALogAClientThatReadsAConsoleIsReadFromItsScreen) {
     fake::Advance(1000);
     MonitorPoll();
     EXPECT_EQ(Written(), std::vector<std::string>{"\\name"});
-    fake::Console().height = static_cast<std::int32_t>(fake::Console().rows.size()) + 3;
-    for (int i = 0; i < 5; ++i) {
+    // Room for the repeated lines below and some of what came before them.
+    fake::Console().height = static_cast<std::int32_t>(fake::Console().rows.size()) + 16;
+    for (int i = 0; i < 15; ++i) {
         world.ClientPrint("Rex captured the RED flag!");
         world.ClientPrint(std::string(fake::Console().width, '-'));
         MonitorPoll();
     }
-    EXPECT_EQ(Tracker.CapsCount, 5) << "every line once while the screen scrolls";
+    EXPECT_EQ(Tracker.CapsCount, 15) << "every line once while the screen scrolls";
     EXPECT_EQ(Tracker.PlayerName, std::string("Rex"));
+    // One line printed again and again, nothing typed in between: each time it is read once.
+    SilenceChatPrefix();
+    for (int times : {4, 2, 5, 1}) {
+        for (int i = 0; i < times; ++i)
+            world.ClientPrint("Rex captured the RED flag!");
+        MonitorPoll();
+    }
+    EXPECT_EQ(Tracker.CapsCount, 27) << "a repeated line read once for every time";
 }
 
 TEST_F(GameClientTest, AClientThatReadsNothingAndWritesNoLogCannotBeFollowed) {

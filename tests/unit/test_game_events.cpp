@@ -167,11 +167,32 @@ TEST_F(GameEventsTest, TheQueryIgnoresTheSwitchesButTheGreetingNeedsAPrefix) {
         << "Power plays no part";
 }
 
-TEST_F(GameEventsTest, AnAnswerWithoutAClosingQuoteTakesTheRestOfTheLine) {
-    Line("\"name\" is:\"Padme\r");
-    EXPECT_STREQ(Tracker.PlayerName, "Padme\r");
-    Line("\"name\" is:\"\"\r");
-    EXPECT_STREQ(Tracker.PlayerName, "");
+// Both forms of the answer teach the value whole; a line cut short, or one of another shape, nothing.
+TEST_F(GameEventsTest, TheNameIsLearnedFromEitherAnswerWholeAndNeverFromAPart) {
+    const struct {
+        const char* line;
+        const char* name; // null: not an answer, the name stays
+    } rows[] = {
+        {"\"name\" is:\"Rex\" default:\"Padawan\"\r", "Rex"},
+        {"\"name\" is:\"Re x\"\r", "Re x"},
+        {"\"name\" is:\"\"\r", ""},
+        {"\"name\" is:\"Padme\r", nullptr},
+        {"Cvar name = \"Rex\", the default\r", "Rex"},
+        {"Cvar name = \"R e = x\", default = \"Padawan\"\r", "R e = x"},
+        {"Cvar name = \"a\", default = \"b\", default = \"Padawan\"\r", "a\", default = \"b"},
+        {"Cvar name = \"\", default = \"Padawan\"\r", ""},
+        {"Cvar name = \"Rex\", default = \"Pada\r", nullptr},
+        {"Cvar name = \"Rex\", the defau\r", nullptr},
+        {"Cvar name = \"Rex\"\r", nullptr},
+        {"Cvar name = \", the default\r", nullptr},
+        {"Cvar cl_name = \"Rex\", the default\r", nullptr},
+        {"Player name\r", nullptr},
+    };
+    for (const auto& row : rows) {
+        std::strcpy(Tracker.PlayerName, "Old");
+        Line(row.line);
+        EXPECT_STREQ(Tracker.PlayerName, row.name ? row.name : "Old") << row.line;
+    }
 }
 
 TEST_F(GameEventsTest, OwnEntryIsGreetedOnlyWithPowerAndAPrefix) {

@@ -156,8 +156,7 @@ TEST_F(SwitchThreadsTest, VisitsComeAndGoWhileTheMenuSwitchesAndTheProgramEnds) 
         case 0: ToggleEcho(); break;
         case 1: SetPlayerMode(i % 8 == 1 ? 0 : 1); break;
         default:
-            JournalVisitSoFar();
-            SaveStats();
+            EndVisit(VisitEnd::ProgramEnds);
             break;
         }
     }
