@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "history/journal.h"
+#include "tests/e2e/probe.h"
 
 namespace {
 
@@ -57,24 +58,6 @@ bool AppendRow(int i) {
     return CloseHandle(file) && ok;
 }
 
-struct Found {
-    DWORD pid;
-    HWND window;
-};
-
-BOOL CALLBACK FindMain(HWND window, LPARAM lParam) {
-    Found* found = reinterpret_cast<Found*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid == found->pid && std::string(cls) == "WindowsApp") {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -115,13 +98,12 @@ bool StartCompanion(const char* exe, Companion* companion) {
         std::fprintf(stderr, "cannot start %s\n", exe);
         return false;
     }
-    Found found = {companion->process.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !found.window; ++i) {
+    companion->window = nullptr;
+    for (int i = 0; i < 300 && !companion->window; ++i) {
         Sleep(50);
-        EnumWindows(FindMain, reinterpret_cast<LPARAM>(&found));
+        companion->window = probe::FindProcessWindow(companion->process.dwProcessId);
     }
-    companion->window = found.window;
-    if (!found.window) {
+    if (!companion->window) {
         std::fprintf(stderr, "the companion's window did not come\n");
         TerminateProcess(companion->process.hProcess, 1);
         return false;

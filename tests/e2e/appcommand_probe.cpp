@@ -3,26 +3,13 @@
 // writes "window <wParam> <lParam>" to appcommands.txt in the process's folder for each one that
 // reaches the window, and a shell hook writes "shell <lParam>" for each one that the default handling
 // hands on to the shell. "ready" is written once both hooks are in place. It stays loaded.
-#include <windows.h>
+#include "probe.h"
 
 #include <cstdio>
 
 namespace {
 
-HMODULE self;
 HWND mainWindow;
-
-BOOL CALLBACK FindOwnMain(HWND window, LPARAM) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[32] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid == GetCurrentProcessId() && lstrcmpA(cls, "WindowsApp") == 0) {
-        mainWindow = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 void Note(const char* line) {
     if (FILE* out = std::fopen("appcommands.txt", "a")) {
@@ -53,10 +40,10 @@ LRESULT CALLBACK SeenByShell(int code, WPARAM wp, LPARAM lp) {
 }
 
 DWORD WINAPI Install(LPVOID) {
-    EnumWindows(FindOwnMain, 0);
+    mainWindow = probe::FindProcessWindow(GetCurrentProcessId());
     DWORD thread = mainWindow ? GetWindowThreadProcessId(mainWindow, nullptr) : 0;
-    if (thread && SetWindowsHookExA(WH_CALLWNDPROC, SeenAtWindow, self, thread) &&
-        SetWindowsHookExA(WH_SHELL, SeenByShell, self, thread))
+    if (thread && SetWindowsHookExA(WH_CALLWNDPROC, SeenAtWindow, probe::self, thread) &&
+        SetWindowsHookExA(WH_SHELL, SeenByShell, probe::self, thread))
         Note("ready");
     else
         Note("failed");
@@ -66,11 +53,7 @@ DWORD WINAPI Install(LPVOID) {
 } // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        self = instance;
-        DisableThreadLibraryCalls(instance);
-        if (HANDLE thread = CreateThread(nullptr, 0, Install, nullptr, 0, nullptr))
-            CloseHandle(thread);
-    }
+    if (reason == DLL_PROCESS_ATTACH)
+        probe::Start(instance, Install);
     return TRUE;
 }
