@@ -1,30 +1,17 @@
 // The chat commands with a player that copies Winamp's window but opens no "Jump to file" dialog and
 // titles itself otherwise: quorvex.exe asks it through Winamp's message interface. The build may hand
 // over the 32-bit companion or player; a 32-bit companion beside a 64-bit player reads no title.
-#include "tests/e2e/companion_world.h"
+#include "tests/e2e/chat_world.h"
 
-#include "sim/console_protocol.h"
 #include "sim/players/players_protocol.h"
 
 using namespace world;
 
 namespace {
 
-std::vector<std::string> Ask(const Console& console, const std::string& text, int timeoutMs = 30000) {
-    std::size_t before = Typed().size();
-    e2e::send_copydata(console.window, qxconsole::kCopySay, text);
-    e2e::wait_until([&] { return Typed().size() > before; }, timeoutMs, "the reply to " + text);
-    std::vector<std::string> typed = Typed();
-    return std::vector<std::string>(typed.begin() + static_cast<long>(before), typed.end());
-}
-
 // The lines of the player's record with this start, without it.
 std::vector<std::string> Recorded(const std::string& start) {
-    std::vector<std::string> lines;
-    for (const std::string& line : e2e::file_lines("amp.rec"))
-        if (line.compare(0, start.size(), start) == 0)
-            lines.push_back(line.substr(start.size()));
-    return lines;
+    return e2e::file_lines_after("amp.rec", start);
 }
 
 } // namespace
@@ -33,14 +20,10 @@ SCENARIO(chat_compatible_player) {
     bool cut = ExeMachine(e2e::program_path("quorvex")) == IMAGE_FILE_MACHINE_I386 &&
                ExeMachine(e2e::program_path("fakeamp")) == IMAGE_FILE_MACHINE_AMD64;
     e2e::note(cut ? "a 32-bit companion beside a 64-bit player: no title is read" : "titles are read");
-    e2e::Process amp = e2e::start(e2e::program_path("fakeamp"), std::string(qxplayers::kAmpCompatible) +
-                                                                    " --start 1 --record \"" +
-                                                                    e2e::in_workdir("amp.rec") + "\"");
-    e2e::wait_file_lines("amp.rec", 1, 30000);
+    e2e::Process amp =
+        StartRecordingPlayer("fakeamp", std::string(qxplayers::kAmpCompatible) + " --start 1", "amp.rec");
     Companion companion = StartCompanion();
-    Console console = StartConsole();
-    Print(console, "\"name\" is:\"Rex\" default:\"Padawan\"");
-    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Console console = StartNamedConsole(companion);
     Ask(console, "!winamp");
     auto said = [cut](const char* song) {
         return std::string("say \"Now Playing:^7 ") + (cut ? "" : song) + "\"";

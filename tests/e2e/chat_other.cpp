@@ -1,7 +1,7 @@
 // "Other player" with the real quorvex.exe under Wine: the player-of-today stand-in posing as known
 // players, each command one WM_APPCOMMAND from the companion's main window, the song cut from the
 // title; and with no known player, the commands left by the companion's own window to the shell.
-#include "tests/e2e/companion_world.h"
+#include "tests/e2e/chat_world.h"
 
 #include <cstdio>
 
@@ -11,14 +11,6 @@
 using namespace world;
 
 namespace {
-
-std::vector<std::string> Ask(const Console& console, const std::string& text) {
-    std::size_t before = Typed().size();
-    e2e::send_copydata(console.window, qxconsole::kCopySay, text);
-    e2e::wait_until([&] { return Typed().size() > before; }, 30000, "the reply to " + text);
-    std::vector<std::string> typed = Typed();
-    return std::vector<std::string>(typed.begin() + static_cast<long>(before), typed.end());
-}
 
 // A chat line that gets no reply: "!caps" after it shows that it has been handled. What was typed for
 // both.
@@ -44,16 +36,13 @@ std::string Hex(unsigned long long value) {
 
 // What the stand-in must have received for a command: the companion's window and the command.
 std::string Received(const Companion& companion, unsigned command) {
-    return "appcommand " + Hex(reinterpret_cast<std::uintptr_t>(companion.window)) + " " +
+    return Hex(reinterpret_cast<std::uintptr_t>(companion.window)) + " " +
            Hex(static_cast<unsigned long long>(command) << 16) + " sent";
 }
 
+// What the stand-in recorded of each WM_APPCOMMAND, after "appcommand ".
 std::vector<std::string> AppCommandsReceived() {
-    std::vector<std::string> lines;
-    for (const std::string& line : e2e::file_lines("media.rec"))
-        if (line.compare(0, 11, "appcommand ") == 0)
-            lines.push_back(line);
-    return lines;
+    return e2e::file_lines_after("media.rec", "appcommand ");
 }
 
 struct Pose {
@@ -70,16 +59,14 @@ void DriveAPlayer(const Pose& pose) {
     for (const std::string& title : pose.titles)
         playlist += title + "\n";
     e2e::write_file("titles.txt", playlist);
-    e2e::Process player = e2e::start(e2e::program_path("fakemedia"),
-                                     std::string("--class ") + pose.cls + " --process " + pose.process +
-                                         " --stopped-title \"" + pose.stopped + "\" --playlist titles.txt" +
-                                         " --record \"" + e2e::in_workdir("media.rec") + "\" " + pose.extra);
-    e2e::wait_file_lines("media.rec", 1, 30000);
+    e2e::Process player = StartRecordingPlayer("fakemedia",
+                                               std::string("--class ") + pose.cls + " --process " +
+                                                   pose.process + " --stopped-title \"" + pose.stopped +
+                                                   "\" --playlist titles.txt " + pose.extra,
+                                               "media.rec");
     REQUIRE_TRUE(e2e::find_window(pose.cls, pose.titles[0].c_str()) != nullptr);
     Companion companion = StartCompanion();
-    Console console = StartConsole();
-    Print(console, "\"name\" is:\"Rex\" default:\"Padawan\"");
-    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Console console = StartNamedConsole(companion);
     CHECK_EQ("say \"^1Other player^7 mode initialized.\"", Ask(console, "!other").at(0));
     auto said = [](const std::string& song) { return "say \"Now Playing:^7 " + song + "\""; };
     struct Row {
@@ -143,13 +130,9 @@ SCENARIO(chat_other_player_as_tidal) {
 // window, whose default handling gives it to the shell, and nothing is announced.
 SCENARIO(chat_other_player_none_known) {
     e2e::Process stranger =
-        e2e::start(e2e::program_path("fakemedia"), "--class Qt5QWindowIcon --process obs64.exe --record \"" +
-                                                       e2e::in_workdir("media.rec") + "\"");
-    e2e::wait_file_lines("media.rec", 1, 30000);
+        StartRecordingPlayer("fakemedia", "--class Qt5QWindowIcon --process obs64.exe", "media.rec");
     Companion companion = StartCompanion();
-    Console console = StartConsole();
-    Print(console, "\"name\" is:\"Rex\" default:\"Padawan\"");
-    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Console console = StartNamedConsole(companion);
     Ask(console, "!other");
     WatchAppCommands(companion);
     const std::string from = Hex(reinterpret_cast<std::uintptr_t>(companion.window));

@@ -729,6 +729,14 @@ std::vector<std::string> file_lines(const std::string& path) {
     return t ? split_lines(*t) : std::vector<std::string>{};
 }
 
+std::vector<std::string> file_lines_after(const std::string& path, const std::string& start) {
+    std::vector<std::string> lines;
+    for (const std::string& line : file_lines(path))
+        if (line.compare(0, start.size(), start) == 0)
+            lines.push_back(line.substr(start.size()));
+    return lines;
+}
+
 bool file_exists(const std::string& path) {
     return GetFileAttributesA(resolve(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -260,6 +260,8 @@ std::optional<std::string> read_file(const std::string& path);
 std::vector<std::string> split_lines(const std::string& text);
 // Lines of the file; empty when it does not exist.
 std::vector<std::string> file_lines(const std::string& path);
+// The lines of the file that begin with start, without it.
+std::vector<std::string> file_lines_after(const std::string& path, const std::string& start);
 bool file_exists(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes, E2E_HERE_ARGS);
 // Polls until the file has at least n lines; returns them; fatal on timeout with the lines seen.
