@@ -276,6 +276,31 @@ bool WaitPicture(HWND window, const std::function<bool(const Picture&)>& test, i
     return e2e::poll_until([&] { return test(SettledCapture(window)); }, timeoutMs);
 }
 
+// The console, once the companion has greeted the player who entered the game, Rex.
+Console StartEnteredConsole(const Companion& companion) {
+    Console console = StartConsole();
+    Enter(console);
+    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    return console;
+}
+
+// The History window, opened and placed where the pictures are taken, width by height.
+HWND OpenPlacedHistory(const Companion& companion, int width, int height) {
+    HWND history = OpenHistory(companion);
+    SetWindowPos(history, HWND_TOP, 20, 20, width, height, SWP_SHOWWINDOW);
+    return history;
+}
+
+// Waits until both charts are drawn, and returns the settled picture with their axes' rows in *axes.
+Picture ChartsPicture(HWND history, std::vector<int>* axes) {
+    REQUIRE_TRUE(WaitPicture(
+        history, [](const Picture& p) { return AxisRows(p).size() == 2; }, 5000));
+    Picture picture = SettledCapture(history);
+    *axes = AxisRows(picture);
+    REQUIRE_EQ(2, axes->size());
+    return picture;
+}
+
 } // namespace
 
 SCENARIO(window_opens_once_and_closes_with_escape_or_its_close_box) {
@@ -353,15 +378,11 @@ SCENARIO(after_the_sample_evening) {
     CHECK_EQ(1, RecordInt(record, 2));
     CHECK_EQ(evening[6].count, RecordInt(record, 7));
 
-    HWND history = OpenHistory(companion);
-    SetWindowPos(history, HWND_TOP, 20, 20, 760, 560, SWP_SHOWWINDOW);
+    HWND history = OpenPlacedHistory(companion, 760, 560);
     if (e2e::env("E2E_SHOT_DIR")) {
-        REQUIRE_TRUE(WaitPicture(
-            history, [](const Picture& p) { return AxisRows(p).size() == 2; }, 5000));
+        std::vector<int> axes;
+        Picture picture = ChartsPicture(history, &axes);
         e2e::screenshot("history-window");
-        Picture picture = SettledCapture(history);
-        std::vector<int> axes = AxisRows(picture);
-        REQUIRE_EQ(2, axes.size());
         // Every day has all three counts: the bars stand in groups of caps, FC frags, returns.
         CHECK_EQ("cfrcfrcfrcfrcfrcfrcfr", SeriesAlong(picture, axes[0] - 1));
         // The rate chart starts at its top grid line, under its title and legend.
@@ -401,9 +422,7 @@ SCENARIO(read_only_journal_changes_nothing_else) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     REQUIRE_TRUE(holder != INVALID_HANDLE_VALUE);
     Companion companion = StartCompanion();
-    Console console = StartConsole();
-    Enter(console);
-    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Console console = StartEnteredConsole(companion);
     Print(console, "Rex captured the BLUE flag!");
     Print(console, "Rex returned the BLUE flag!");
     Print(console, "Rex killed RED's flag carrier");
@@ -494,20 +513,14 @@ SCENARIO(window_follows_the_journal) {
 // and they move on with no new row.
 SCENARIO(window_counts_the_visit_going_on) {
     Companion companion = StartCompanion();
-    Console console = StartConsole();
-    Enter(console);
-    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Console console = StartEnteredConsole(companion);
     Print(console, "Rex captured the BLUE flag!");
     e2e::wait_until([] { return JournalRows().size() == 1; }, 15000, "the capture's row");
     const std::string journal = e2e::read_file(kJournal).value_or("");
-    HWND history = OpenHistory(companion);
-    SetWindowPos(history, HWND_TOP, 20, 20, 600, 420, SWP_SHOWWINDOW);
+    HWND history = OpenPlacedHistory(companion, 600, 420);
     if (e2e::env("E2E_SHOT_DIR")) {
-        REQUIRE_TRUE(WaitPicture(
-            history, [](const Picture& p) { return AxisRows(p).size() == 2; }, 5000));
-        Picture first = SettledCapture(history);
-        std::vector<int> axes = AxisRows(first);
-        REQUIRE_EQ(2, axes.size());
+        std::vector<int> axes;
+        Picture first = ChartsPicture(history, &axes);
         // One cap in the seconds of the visit so far: its rate point stands clear of the zero line.
         CHECK_TRUE(TopOf(first, kCaps, 0, first.width, RatePlotTop(first, axes), axes[1] - 4) >= 0);
         e2e::screenshot("history-visit-going-on");
@@ -531,9 +544,7 @@ SCENARIO(journal_west_of_utc_reads_on_its_own_days) {
                                   JournalTime(evening + 1800) + ",visit,1800,Rex\r\n" +
                                   JournalTime(now + 26 * 3600) + ",return,2,Rex\r\n");
     Companion companion = StartCompanion();
-    Console console = StartConsole();
-    Enter(console);
-    WaitLabel(companion, 40005, "Current Playername:\nRex");
+    Console console = StartEnteredConsole(companion);
     long long begin = static_cast<long long>(std::time(nullptr));
     Print(console, "Rex captured the BLUE flag!");
     e2e::wait_until([] { return JournalRows().size() == 7; }, 15000, "the capture's row");
@@ -543,14 +554,10 @@ SCENARIO(journal_west_of_utc_reads_on_its_own_days) {
     long long when = JournalInstant(row.time);
     CHECK_TRUE(when >= begin && when <= static_cast<long long>(std::time(nullptr)));
 
-    HWND history = OpenHistory(companion);
-    SetWindowPos(history, HWND_TOP, 20, 20, 600, 420, SWP_SHOWWINDOW);
+    HWND history = OpenPlacedHistory(companion, 600, 420);
     if (e2e::env("E2E_SHOT_DIR")) {
-        REQUIRE_TRUE(WaitPicture(
-            history, [](const Picture& p) { return AxisRows(p).size() == 2; }, 5000));
-        Picture picture = SettledCapture(history);
-        std::vector<int> axes = AxisRows(picture);
-        REQUIRE_EQ(2, axes.size());
+        std::vector<int> axes;
+        Picture picture = ChartsPicture(history, &axes);
         // Yesterday's two caps, then today's one; no day ahead with its return.
         std::vector<int> caps = BarTops(picture, axes, kCaps);
         REQUIRE_EQ(2, caps.size());
