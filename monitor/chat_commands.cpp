@@ -93,7 +93,10 @@ enum class Media { Play, Search, Current, Pause, Shuffle, Repeat, Next, Previous
 
 // A player that can tell when nothing plays says so when asked, and is quiet after a command.
 void AnnounceSong(const MediaPlayer* player, const char* song, bool asked) {
-    if (player->noSong && (!song || song[0] == '\0')) {
+    // Asked, and no answer in time.
+    if (player->noSong && !song)
+        return;
+    if (player->noSong && song[0] == '\0') {
         if (asked)
             Reply(FormatText(player->noSong, ChatPrefix()));
         return;
@@ -132,7 +135,8 @@ void RunMedia(Media command, const char* query = "") {
         return AnnounceSong(player, player->nowPlaying(window, Speaking()), true);
     if (command == Media::Search)
         return AnnounceSong(player, player->search(window, query, Speaking()), false);
-    player->send(window, id);
+    if (!player->send(window, id))
+        return;
     if (done) {
         Reply(FormatText(done, ChatPrefix()));
         return;

@@ -145,6 +145,27 @@ bool DeskConsoleScreen(std::int32_t* width, std::int32_t* height, std::int32_t* 
 // trailing blanks and ended with '\n', terminated; the bytes written. Rows that do not fit are left out.
 int DeskConsoleRows(std::int32_t first, std::int32_t count, char* text, int size);
 
+// Windows' media session (Windows.Media.Control, Windows 10 1809 and later): the player that Windows
+// shows in its media controls. Every call is made on the monitor thread, in its own apartment, and
+// waits at most kSessionWaitMs for each of Windows' answers; one that has not come by then is cancelled
+// and counts as none. Where the class cannot be had (Windows 7 and 8, no combase), there is no session.
+constexpr std::uint32_t kSessionWaitMs = 1000;
+enum class SessionResult { NoSession, NoAnswer, Done };
+enum class SessionCommand { Play, TogglePlayPause, Stop, Next, Previous, Shuffle, Repeat };
+// Its PlaybackStatus (Closed 0, Opened 1, Changing 2, Stopped 3, Playing 4, Paused 5); shuffle 0 or 1
+// and repeat (None 0, Track 1, List 2) as the session tells them, -1 where it tells nothing.
+struct SessionState {
+    std::int32_t status;
+    std::int32_t shuffle;
+    std::int32_t repeat;
+};
+// The song: the artist and the title in the ANSI code page, each cut to fit its buffer and terminated.
+SessionResult DeskSessionSong(char* artist, std::size_t artistSize, char* title, std::size_t titleSize);
+SessionResult DeskSessionState(SessionState* state);
+// One command; value is the shuffle (0 or 1) or repeat mode asked for, unused otherwise. Done when the
+// session answered, whether or not the player did as asked.
+SessionResult DeskSessionCommand(SessionCommand command, std::int32_t value);
+
 // The user's Documents folder, without a trailing backslash.
 bool DeskDocumentsFolder(char* path, std::size_t size);
 // Calls `each` for every entry of a folder but "." and ".."; false when it cannot be listed.

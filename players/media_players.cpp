@@ -29,35 +29,86 @@ const char* WmpSearch(WindowHandle player, const char* query, bool willSay) {
     return WmpTitle(player, willSay);
 }
 
-// The known player the last look-up found, for the title read after the command. Monitor thread only.
+// What the last look-up found: Windows' media session, or a known player. Monitor thread only.
+bool otherSession = false;
+bool otherAnswered = false; // a session that gave no answer in time is not asked again for this command
+SessionState otherState = {-1, -1, -1};
 FoundPlayer otherFound = {0, nullptr};
 std::string otherSong;
 
 WindowHandle FindOther() {
-    otherFound = FindKnownPlayer();
+    SessionResult found = DeskSessionState(&otherState);
+    otherSession = found != SessionResult::NoSession;
+    otherAnswered = found == SessionResult::Done;
+    otherFound = otherSession ? FoundPlayer{0, nullptr} : FindKnownPlayer();
     return otherFound.window ? otherFound.window : Tracker.MainWindow;
 }
 
+SessionCommand SessionCommandFor(unsigned command) {
+    switch (command) {
+    case kAppCommandMediaPlay: return SessionCommand::Play;
+    case kAppCommandMediaPlayPause: return SessionCommand::TogglePlayPause;
+    case kAppCommandMediaStop: return SessionCommand::Stop;
+    case kAppCommandMediaNextTrack: return SessionCommand::Next;
+    case kAppCommandMediaPreviousTrack: return SessionCommand::Previous;
+    case kSessionShuffle: return SessionCommand::Shuffle;
+    default: return SessionCommand::Repeat;
+    }
+}
+
+// Through the session when there is one; shuffle and repeat only there.
+bool SendOther(WindowHandle player, unsigned command) {
+    if (otherSession)
+        return otherAnswered &&
+               DeskSessionCommand(SessionCommandFor(command), SessionToggleValue(command, otherState)) ==
+                   SessionResult::Done;
+    if (command == kSessionShuffle || command == kSessionRepeat)
+        return false;
+    return SendAppCommand(player, command);
+}
+
 // Empty for the companion's own window, for a player whose window has closed since the look-up, and
-// for a title that says nothing plays.
+// for a title that says nothing plays; null when the session gave no answer in time.
 const char* OtherTitle(WindowHandle player, bool) {
     otherSong.clear();
-    if (player && player == otherFound.window && otherFound.player)
+    if (otherSession) {
+        static char artist[kKnownSongSize + 1], title[kKnownSongSize + 1];
+        if (!otherAnswered || DeskSessionSong(artist, sizeof artist, title, sizeof title) != SessionResult::Done)
+            return nullptr;
+        otherSong = SessionSong(artist, title);
+    } else if (player && player == otherFound.window && otherFound.player) {
         otherSong = ReadSong(player, *otherFound.player);
+    }
     return otherSong.c_str();
 }
 
 // A search needs a player's own interface: "!play <text>" plays, as "!play" does.
 const char* OtherSearch(WindowHandle player, const char*, bool willSay) {
-    SendAppCommand(player, kAppCommandMediaPlay);
+    if (!SendOther(player, kAppCommandMediaPlay))
+        return nullptr;
     DeskSleep(kOtherPlayerSettleMs);
     return OtherTitle(player, willSay);
 }
 
 } // namespace
 
-void SendAppCommand(WindowHandle target, unsigned command) {
+bool SendAppCommand(WindowHandle target, unsigned command) {
     SendToWindow(target, kWmAppCommand, Tracker.MainWindow, static_cast<std::intptr_t>(command << 16));
+    return true;
+}
+
+std::string SessionSong(const char* artist, const char* title) {
+    std::string song = artist && artist[0] && title && title[0] ? std::string(artist) + " - " + title
+                                                                 : std::string(title ? title : "");
+    return song.substr(0, kKnownSongSize);
+}
+
+std::int32_t SessionToggleValue(unsigned command, const SessionState& state) {
+    if (command == kSessionShuffle)
+        return state.shuffle == 1 ? 0 : 1;
+    if (command == kSessionRepeat)
+        return state.repeat <= 0 ? 2 : 0; // MediaPlaybackAutoRepeatMode: None 0, Track 1, List 2
+    return 0;
 }
 
 const MediaPlayer kWinampPlayer = {
@@ -101,11 +152,11 @@ const MediaPlayer kOtherPlayer = {
     kAppCommandMediaNextTrack,
     kAppCommandMediaPreviousTrack,
     kAppCommandMediaPlayPause,
-    0,
-    0,
+    kSessionShuffle,
+    kSessionRepeat,
     kAppCommandMediaStop,
     kOtherPlayerSettleMs,
-    SendAppCommand,
+    SendOther,
     FindOther,
     OtherTitle,
     OtherSearch,

@@ -13,8 +13,9 @@ constexpr int kMaxDialogsClosed = 8;
 
 } // namespace
 
-void SendPlayerCommand(WindowHandle player, unsigned command) {
+bool SendPlayerCommand(WindowHandle player, unsigned command) {
     SendToWindow(player, kWmCommand, command, 0);
+    return true;
 }
 
 WindowHandle FindPlayerDialog(const char* title, std::uint32_t processId) {

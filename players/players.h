@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/desktop.h"
 
@@ -32,6 +33,10 @@ constexpr unsigned kAppCommandMediaPreviousTrack = 12;
 constexpr unsigned kAppCommandMediaStop = 13;
 constexpr unsigned kAppCommandMediaPlayPause = 14;
 constexpr unsigned kAppCommandMediaPlay = 46;
+// Shuffle and repeat have no application command: only Windows' media session switches them, and these
+// stand for them in the Other player's commands (no application command reaches 0x10000).
+constexpr unsigned kSessionShuffle = 0x10001;
+constexpr unsigned kSessionRepeat = 0x10002;
 
 // Pause after play, next, previous and the title search, before the new title is read.
 constexpr std::uint32_t kWinampSettleMs = 200;
@@ -47,7 +52,7 @@ constexpr int kWinampTitleSize = 2048;
 constexpr int kWmpFieldSize = 256;
 
 // One player command: WM_COMMAND with this wParam and lParam 0, synchronous. No-op on a null window.
-void SendPlayerCommand(WindowHandle player, unsigned command);
+bool SendPlayerCommand(WindowHandle player, unsigned command);
 
 // Winamp's main window, or 0 when Winamp is not running.
 WindowHandle FindWinampWindow();
@@ -89,7 +94,7 @@ void WmpPlaylistSeek(WindowHandle player, const char* query);
 
 // One application command to the window, synchronous: wParam the companion's main window, lParam the
 // command in its high word with a key's device bits (0). No-op on a null window.
-void SendAppCommand(WindowHandle target, unsigned command);
+bool SendAppCommand(WindowHandle target, unsigned command);
 
 // What differs between the players, for the chat commands that drive them.
 struct MediaPlayer {
@@ -100,9 +105,11 @@ struct MediaPlayer {
     // 0: the player has no such command, and the chat command does nothing.
     unsigned play, next, previous, pause, shuffle, repeat, stop;
     std::uint32_t settleMs; // after play, next and previous, before the title is read
-    void (*send)(WindowHandle player, unsigned command);
+    // False when the command was not given, or given and not answered: nothing is said then.
+    bool (*send)(WindowHandle player, unsigned command);
     WindowHandle (*find)();
     // The song now playing. A player whose title costs a dialog reads nothing unless it is to be said.
+    // Null from a player that was asked and gave no answer in time: nothing is said then.
     const char* (*nowPlaying)(WindowHandle player, bool willSay);
     // Plays the first entry containing the query, waits for it, and returns what plays then.
     const char* (*search)(WindowHandle player, const char* query, bool willSay);
@@ -110,9 +117,16 @@ struct MediaPlayer {
 
 extern const MediaPlayer kWinampPlayer;
 extern const MediaPlayer kWmpPlayer;
-// The first known player that runs (players/known_players.h), or else the companion's own main window,
-// which leaves the commands to the system's media controls.
+// Windows' media session when it has one (it then decides both the song and the commands), else the
+// first known player that runs (players/known_players.h), else the companion's own main window, which
+// leaves the commands to the system's media controls.
 extern const MediaPlayer kOtherPlayer;
+
+// The session's song: "Artist - Title", or the title alone without an artist, cut as titles are.
+std::string SessionSong(const char* artist, const char* title);
+// What a session command asks for the shuffle or repeat mode the session shows now: the opposite
+// shuffle (on when it shows none), and repeat from None (or none shown) to List, from any other to None.
+std::int32_t SessionToggleValue(unsigned command, const SessionState& state);
 
 // The player of a mode (0 Winamp, 1 Windows Media Player, 3 Other player); null for any other mode.
 const MediaPlayer* MediaPlayerForMode(std::int32_t mode);

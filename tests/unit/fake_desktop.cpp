@@ -40,6 +40,7 @@ struct World {
     std::map<std::string, std::string> profile;
     std::string chooseAnswer;
     std::vector<std::string> lockedSends;
+    MediaSession session;
 };
 
 std::recursive_mutex worldLock;
@@ -277,6 +278,10 @@ std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message) {
 
 const std::vector<MessageBoxShown>& MessageBoxes() {
     return world.boxes;
+}
+
+MediaSession& Session() {
+    return world.session;
 }
 
 const std::vector<std::string>& LockedSends() {
@@ -936,4 +941,72 @@ bool DeskChooseProgram(WindowHandle owner, const char*, char* path, std::size_t 
         return false;
     std::memcpy(path, world.chooseAnswer.c_str(), world.chooseAnswer.size() + 1);
     return true;
+}
+
+namespace {
+
+// One call of the session: none, unanswered (after its wait), or answered.
+SessionResult SessionCall(const char* name) {
+    Record(name);
+    MediaSession& session = world.session;
+    if (session.vanishAfter == 0)
+        session.exists = false;
+    if (session.vanishAfter > 0)
+        --session.vanishAfter;
+    if (!session.exists)
+        return SessionResult::NoSession;
+    if (!session.answers) {
+        world.tick += kSessionWaitMs;
+        return SessionResult::NoAnswer;
+    }
+    return SessionResult::Done;
+}
+
+} // namespace
+
+SessionResult DeskSessionSong(char* artist, std::size_t artistSize, char* title, std::size_t titleSize) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    CopyOut(nullptr, artist, static_cast<int>(artistSize));
+    CopyOut(nullptr, title, static_cast<int>(titleSize));
+    SessionResult result = SessionCall("SessionSong");
+    const MediaSession& session = world.session;
+    if (result == SessionResult::Done && !session.songs.empty()) {
+        const auto& song = session.songs[static_cast<std::size_t>(session.playing) % session.songs.size()];
+        CopyOut(&song.first, artist, static_cast<int>(artistSize));
+        CopyOut(&song.second, title, static_cast<int>(titleSize));
+    }
+    return result;
+}
+
+SessionResult DeskSessionState(SessionState* state) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    *state = {-1, -1, -1};
+    SessionResult result = SessionCall("SessionState");
+    if (result == SessionResult::Done)
+        *state = {world.session.status, world.session.shuffle, world.session.repeat};
+    return result;
+}
+
+SessionResult DeskSessionCommand(SessionCommand command, std::int32_t value) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    static const char* const names[] = {"Play", "TogglePlayPause", "Stop", "Next", "Previous", "Shuffle", "Repeat"};
+    SessionResult result = SessionCall("SessionCommand");
+    MediaSession& session = world.session;
+    if (result != SessionResult::Done)
+        return result;
+    std::string name = names[static_cast<int>(command)];
+    if (command == SessionCommand::Shuffle || command == SessionCommand::Repeat)
+        name += " " + std::to_string(value);
+    session.calls.push_back(name);
+    int count = static_cast<int>(session.songs.size());
+    switch (command) {
+    case SessionCommand::Play: session.status = 4; break;
+    case SessionCommand::TogglePlayPause: session.status = session.status == 4 ? 5 : 4; break;
+    case SessionCommand::Stop: session.status = 3; break;
+    case SessionCommand::Next: session.playing = count ? (session.playing + 1) % count : 0; break;
+    case SessionCommand::Previous: session.playing = count ? (session.playing + count - 1) % count : 0; break;
+    case SessionCommand::Shuffle: session.shuffle = value; break;
+    case SessionCommand::Repeat: session.repeat = value; break;
+    }
+    return result;
 }

@@ -81,6 +81,20 @@ struct OwnConsole {
     std::function<void(const std::vector<ConsoleKey>& keys)> onInput;
 };
 
+// Windows' media session as a scripted player: none until `exists`. Each command is recorded by its
+// name ("Play", "Shuffle 1" ...) and changes the state as a player would; `answers` false leaves every
+// operation unanswered, and `vanishAfter` calls end the session.
+struct MediaSession {
+    bool exists = false;
+    bool answers = true;
+    int vanishAfter = -1;
+    std::vector<std::pair<std::string, std::string>> songs = {
+        {"Alpha Band", "First Light"}, {"", "Second Wind"}, {"Gamma Ray", "Third Time Lucky"}};
+    int playing = 0;
+    std::int32_t status = 4, shuffle = 0, repeat = 0;
+    std::vector<std::string> calls;
+};
+
 struct StartRequest {
     std::string exe, commandLine, folder;
 };
@@ -130,6 +144,7 @@ std::vector<Call> ShellAppCommands();
 std::vector<std::string> TextsSentTo(WindowHandle window, unsigned message = kWmSetText);
 
 const std::vector<MessageBoxShown>& MessageBoxes();
+MediaSession& Session();
 // Sends to a window of the main thread, and boxes shown, while the calling thread held one of the
 // companion's locks: each would hang the program when the main thread waits on that lock.
 const std::vector<std::string>& LockedSends();

@@ -437,6 +437,79 @@ TEST_F(ChatCommandsTest, OtherPlayerWaitsForTheNewTitleBeforeReadingIt) {
     EXPECT_EQ(trace[static_cast<std::size_t>(at(send)) + 2], "GetWindowText other 65536");
 }
 
+// With Windows' media session the session decides, before any known player: one call per command,
+// the song as "Artist - Title" or the title alone, shuffle to its opposite and repeat from None to List
+// and back, with Winamp's texts.
+TEST_F(ChatCommandsTest, OtherPlayerUsesTheMediaSessionFirst) {
+    world.OpenOther();
+    Tracker.PlayerMode = 3;
+    fake::MediaSession& session = fake::Session();
+    session.exists = true;
+    const std::string alpha = "say \"Now Playing:^7 Alpha Band - First Light\"";
+    const struct {
+        const char* chat;
+        std::vector<std::string> calls, replies;
+    } rows[] = {
+        {"!current", {}, {alpha}},
+        {"!next", {"Next"}, {"say \"Now Playing:^7 Second Wind\""}},
+        {"!prev", {"Previous"}, {alpha}},
+        {"!play", {"Play"}, {alpha}},
+        {"!play gamma", {"Play"}, {alpha}},
+        {"!paus", {"TogglePlayPause"}, {"say \"^7Pause Toggled\""}},
+        {"!stop", {"Stop"}, {"say \"^7Stopped.\""}},
+        {"!shuffle", {"Shuffle 1"}, {"say \"^7Shuffle Mode Toggled\""}},
+        {"!shuffle", {"Shuffle 0"}, {"say \"^7Shuffle Mode Toggled\""}},
+        {"!repeat", {"Repeat 2"}, {"say \"^7Repeat Mode Toggled\""}},
+        {"!repeat", {"Repeat 0"}, {"say \"^7Repeat Mode Toggled\""}},
+    };
+    for (const auto& row : rows) {
+        session.calls.clear();
+        EXPECT_EQ(ChatLines({row.chat}), row.replies) << row.chat;
+        EXPECT_EQ(session.calls, row.calls) << row.chat;
+    }
+    session.repeat = 1;
+    ChatLines({"!repeat"});
+    EXPECT_EQ(session.calls.back(), "Repeat 0") << "Track repeats too: the next mode is None";
+    session.songs = {{"", ""}};
+    EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{"say \"^1No song title found^7\""});
+    EXPECT_TRUE(world.other.received.empty()) << "the known player is not asked while a session decides";
+}
+
+// No session: the known players and the media keys, as before; shuffle and repeat then do nothing. A
+// session that gives no answer, or is gone by the next call, makes nothing said and nothing sent.
+TEST_F(ChatCommandsTest, OtherPlayerFallsBackOrSaysNothing) {
+    world.OpenOther();
+    Tracker.PlayerMode = 3;
+    fake::MediaSession& session = fake::Session();
+    const struct {
+        const char* name;
+        bool exists, answers;
+        int vanishAfter;
+        std::vector<std::string> replies;
+        std::size_t appCommands;
+    } rows[] = {
+        {"no session", false, true, -1, {"say \"^7Pause Toggled\""}, 1},
+        {"a session that never answers", true, false, -1, {}, 0},
+        {"a session gone between two calls", true, true, 1, {}, 0},
+    };
+    for (const auto& row : rows) {
+        session = fake::MediaSession();
+        session.exists = row.exists;
+        session.answers = row.answers;
+        session.vanishAfter = row.vanishAfter;
+        world.other.received.clear();
+        EXPECT_EQ(ChatLines({"!paus", "!shuffle", "!repeat"}), row.replies) << row.name;
+        EXPECT_EQ(world.other.received.size(), row.appCommands) << row.name;
+        EXPECT_TRUE(session.calls.empty()) << row.name;
+    }
+    session = fake::MediaSession();
+    session.exists = true;
+    session.answers = false;
+    std::uint64_t before = fake::Now();
+    EXPECT_EQ(ChatLines({"!current", "!next"}), std::vector<std::string>{}) << "no answer, no reply";
+    EXPECT_LT(fake::Now() - before, 3 * kSessionWaitMs) << "one wait for each command, then nothing more";
+}
+
 // Each row of the table, posed by the scripted player: the song cut from its title, and the titles
 // that mean nothing plays.
 TEST_F(ChatCommandsTest, EachKnownPlayerGivesTheSongFromItsTitle) {
