@@ -13,7 +13,7 @@ const KnownPlayer kKnownPlayers[] = {
     // Process: build/electron-builder.base.yml, win.executableName "tidalhifi".
     // Title: src/preload.ts, applyWindowTitle: "<title> - <artists>" while a song is known,
     //   staticTitle "TIDAL Hi-Fi" otherwise.
-    {"TIDAL Hi-Fi", "Chrome_WidgetWin_*", "tidalhifi.exe", "", {"TIDAL Hi-Fi", nullptr}},
+    {"TIDAL Hi-Fi", "Chrome_WidgetWin_*", "tidalhifi.exe", "", {"TIDAL Hi-Fi", nullptr}, {0, 0}},
     // foobar2000 with the Columns UI interface (reupen/columns_ui, foo_ui_columns).
     // Class: main_window.cpp, main_window_class_name "{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}".
     // Title: main_window.cpp, update_titlebar: the main window title script while a track plays,
@@ -23,7 +23,8 @@ const KnownPlayer kKnownPlayers[] = {
      "{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}",
      nullptr,
      " - foobar2000",
-     {"foobar2000", nullptr}},
+     {"foobar2000", nullptr},
+     {0, 0}},
     // VLC media player 3 (videolan/vlc).
     // Class: a Qt 5 top-level window with an icon, "Qt5QWindowIcon", or "Qt<major><minor><patch>
     //   QWindowIcon" from Qt 5.15 on (qtbase src/plugins/platforms/windows/qwindowscontext.cpp,
@@ -31,19 +32,19 @@ const KnownPlayer kKnownPlayers[] = {
     // Process: extras/package/win32/NSIS/vlc.nsi runs and registers "$INSTDIR\vlc.exe".
     // Title: modules/gui/qt/main_interface.cpp, setVLCWindowsTitle: "<name> - VLC media player",
     //   "VLC media player" without input (input_manager.cpp emits an empty name when it ends).
-    {"VLC media player", "Qt*QWindowIcon", "vlc.exe", " - VLC media player", {"VLC media player", nullptr}},
+    {"VLC media player", "Qt*QWindowIcon", "vlc.exe", " - VLC media player", {"VLC media player", nullptr}, {0, 0}},
     // Audacious, its GTK interface (audacious-media-player/audacious-plugins, src/gtkui).
     // Class: GDK's Win32 back end registers top-level windows as "gdkWindowToplevel" (GTK 2
     //   gdk/win32/gdkwindow-win32.c), shared by every GTK program.
     // Process: its Windows installer script (audacious.nsi) starts "$INSTDIR\bin\audacious.exe".
     // Title: ui_gtk.cc, title_change_cb: "<title> - Audacious" while playing, "Buffering ..." until
     //   the song is ready, "Audacious" otherwise.
-    {"Audacious", "gdkWindowToplevel", "audacious.exe", " - Audacious", {"Audacious", "Buffering ..."}},
+    {"Audacious", "gdkWindowToplevel", "audacious.exe", " - Audacious", {"Audacious", "Buffering ..."}, {0, 0}},
     // mpv (mpv-player/mpv).
     // Class: video/out/w32_common.c, classname L"mpv".
     // Title: options/options.c, the default of --title
     //   "${?media-title:${media-title}}${!media-title:No file} - mpv".
-    {"mpv", "mpv", nullptr, " - mpv", {"No file - mpv", nullptr}},
+    {"mpv", "mpv", nullptr, " - mpv", {"No file - mpv", nullptr}, {0, 0}},
 };
 
 const std::size_t kKnownPlayerCount = sizeof kKnownPlayers / sizeof kKnownPlayers[0];
@@ -148,4 +149,11 @@ FoundPlayer FindKnownPlayer() {
         }
     }
     return FoundPlayer{0, nullptr};
+}
+
+bool TakesAppCommand(const KnownPlayer& player, unsigned command) {
+    for (unsigned refused : player.refused)
+        if (refused != 0 && refused == command)
+            return false;
+    return true;
 }

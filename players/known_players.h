@@ -19,7 +19,13 @@ struct KnownPlayer {
     const char* titleEnd;
     // Whole titles that mean nothing plays; null where there are fewer.
     const char* idleTitles[2];
+    // Application commands the player answers with something other than their name says (or by
+    // closing): never sent to it. 0 where there are fewer.
+    unsigned refused[2];
 };
+
+// Whether the player may be sent the application command.
+bool TakesAppCommand(const KnownPlayer& player, unsigned command);
 
 extern const KnownPlayer kKnownPlayers[];
 extern const std::size_t kKnownPlayerCount;

@@ -64,6 +64,8 @@ bool SendOther(WindowHandle player, unsigned command) {
                    SessionResult::Done;
     if (command == kSessionShuffle || command == kSessionRepeat)
         return false;
+    if (player == otherFound.window && otherFound.player && !TakesAppCommand(*otherFound.player, command))
+        return false;
     return SendAppCommand(player, command);
 }
 
