@@ -168,7 +168,8 @@ TEST_F(SwitchThreadsTest, VisitsComeAndGoWhileTheMenuSwitchesAndTheProgramEnds) 
          at = journal.find(",visit,", at + 1)) {
         ++visits;
         long seconds = std::strtol(journal.c_str() + at + 7, nullptr, 10);
-        EXPECT_TRUE(seconds >= 0 && seconds <= 3) << journal.substr(at, 30);
+        // The main thread's one-second waits run on the same virtual clock: a visit may see a few of them.
+        EXPECT_TRUE(seconds >= 0 && seconds <= 30) << journal.substr(at, 30);
     }
     EXPECT_EQ(visits, kVisits);
 }
