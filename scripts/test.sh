@@ -25,6 +25,6 @@ tree fuzz -DQX_FUZZ=ON -DQX_SANITIZE=address,undefined -DCMAKE_C_COMPILER=clang 
 tree native -DQX_INCLUDE_TESTS="$build/asan;$build/tsan;$build/fuzz;$build/win32;$build/win64"
 
 cd "$build/native"
-# Wine scenarios mostly wait on real time, each lane in two prefixes of its own: four at once keep two
-# cores busy without making them late.
-ctest -j4 --output-on-failure "$@"
+# Wine scenarios mostly wait on real time, each lane in three prefixes of its own: six at once use about
+# half of two cores.
+ctest -j6 --output-on-failure "$@"
