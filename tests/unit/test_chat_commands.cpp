@@ -510,8 +510,8 @@ TEST_F(ChatCommandsTest, OtherPlayerFallsBackOrSaysNothing) {
     EXPECT_LT(fake::Now() - before, 3 * kSessionWaitMs) << "one wait for each command, then nothing more";
 }
 
-// Each row of the table, posed by the scripted player: the song cut from its title, and the titles
-// that mean nothing plays.
+// Each row of the table, posed by the scripted player: the song cut from its title, the titles that
+// mean nothing plays, and the commands it refuses.
 TEST_F(ChatCommandsTest, EachKnownPlayerGivesTheSongFromItsTitle) {
     Tracker.PlayerMode = 3;
     const struct {
@@ -520,19 +520,19 @@ TEST_F(ChatCommandsTest, EachKnownPlayerGivesTheSongFromItsTitle) {
         const char* playing;
         const char* idle;
         const char* song;
+        bool playsAndStops; // false: "!play" and "!stop" are never sent
     } rows[] = {
-        {"Chrome_WidgetWin_1", "C:\\Users\\Rex\\AppData\\Local\\Programs\\tidal-hifi\\tidalhifi.exe",
-         "First Light - Alpha Band", "TIDAL Hi-Fi", "First Light - Alpha Band"},
         {"{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}", "C:\\Program Files\\foobar2000\\foobar2000.exe",
-         "First Light - foobar2000", "foobar2000", "First Light"},
+         "First Light - foobar2000", "foobar2000", "First Light", true},
         {"Qt5152QWindowIcon", "C:\\Program Files\\VideoLAN\\VLC\\VLC.EXE",
-         "Alpha Band - First Light - VLC media player", "VLC media player", "Alpha Band - First Light"},
-        {"Qt5QWindowIcon", "D:\\vlc.exe", "clip.mkv - VLC media player", "VLC media player", "clip.mkv"},
+         "Alpha Band - First Light - VLC media player", "VLC media player", "Alpha Band - First Light", true},
+        {"Qt5QWindowIcon", "D:\\vlc.exe", "clip.mkv - VLC media player", "VLC media player", "clip.mkv",
+         true},
+        {"Qt683QWindowIcon", "C:\\Program Files\\Audacious\\bin\\audacious.exe",
+         "Alpha Band - First Light - Audacious", "Buffering ...", "Alpha Band - First Light", true},
         {"gdkWindowToplevel", "C:\\Program Files\\Audacious\\bin\\audacious.exe",
-         "Alpha Band - First Light - Audacious", "Buffering ...", "Alpha Band - First Light"},
-        {"gdkWindowToplevel", "C:\\Program Files\\Audacious\\bin\\audacious.exe",
-         "Alpha Band - First Light - Audacious", "Audacious", "Alpha Band - First Light"},
-        {"mpv", "C:\\mpv\\mpv.exe", "First Light.flac - mpv", "No file - mpv", "First Light.flac"},
+         "Alpha Band - First Light - Audacious", "Audacious", "Alpha Band - First Light", true},
+        {"mpv", "C:\\mpv\\mpv.exe", "First Light.flac - mpv", "No file - mpv", "First Light.flac", false},
     };
     for (const auto& row : rows) {
         fake::DestroyWindow(world.other.window);
@@ -542,19 +542,23 @@ TEST_F(ChatCommandsTest, EachKnownPlayerGivesTheSongFromItsTitle) {
         world.other.titles = {row.playing};
         world.other.stoppedTitle = row.idle;
         world.OpenOther();
-        EXPECT_EQ(ChatLines({"!current"}),
-                  std::vector<std::string>{std::string("say \"Now Playing:^7 ") + row.song + "\""})
+        const std::string song = std::string("say \"Now Playing:^7 ") + row.song + "\"";
+        EXPECT_EQ(ChatLines({"!current"}), std::vector<std::string>{song})
             << row.className << " " << row.playing;
-        Chat("!stop");
+        const std::vector<std::string> played = {song, "say \"^7Stopped.\""};
+        EXPECT_EQ(ChatLines({"!play", "!stop"}), row.playsAndStops ? played : std::vector<std::string>())
+            << row.className;
+        world.other.stopped = true; // the player stops by itself where "!stop" is refused
         EXPECT_EQ(ChatLines({"!next", "!current"}),
                   std::vector<std::string>{"say \"^1No song title found^7\""})
             << row.className << " " << row.idle;
-        EXPECT_EQ(world.other.received, Sent(main, {13, 11})) << row.className << " is driven while idle too";
+        EXPECT_EQ(world.other.received, row.playsAndStops ? Sent(main, {46, 13, 11}) : Sent(main, {11}))
+            << row.className << " is driven while idle too";
     }
 }
 
 // With no known player the commands go to the companion's own window, whose default handling gives
-// them to the shell, and so to the system's media controls.
+// them to the shell hook.
 TEST_F(ChatCommandsTest, WithoutAKnownPlayerTheCompanionsWindowLeavesTheCommandsToTheDefaultHandling) {
     Tracker.PlayerMode = 3;
     // A Qt window of another program, and one of the player's own windows that is no main window.
