@@ -36,30 +36,41 @@ bool ok(const char* step, HRESULT hr) {
     return SUCCEEDED(hr);
 }
 
+// Prints the string's first 200 characters, control characters escaped, and its length.
 void printString(const char* what, void* obj, int slot) {
     HSTRING h = nullptr;
     HRESULT hr = call(obj, slot, &h);
     UINT32 len = 0;
     const wchar_t* w = rawBuffer(h, &len);
-    char text[512] = "";
-    WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(len), text, sizeof text - 1, nullptr, nullptr);
-    printf("%s: 0x%08lx \"%s\" (%u characters)\n", what, static_cast<unsigned long>(hr), text, len);
+    printf("%s: 0x%08lx \"", what, static_cast<unsigned long>(hr));
+    for (UINT32 i = 0; i < len && i < 200; i++) {
+        char utf8[8] = "";
+        if (w[i] < 0x20)
+            printf("\\x%02x", w[i]);
+        else if (WideCharToMultiByte(CP_UTF8, 0, w + i, 1, utf8, sizeof utf8 - 1, nullptr, nullptr))
+            printf("%s", utf8);
+    }
+    printf("\" (%u characters)\n", len);
 }
 
-// Polls the operation's IAsyncInfo for up to five seconds, then takes its result.
+// Polls the operation's IAsyncInfo for up to two seconds, cancels it if it is still running, takes
+// its result and closes it.
 bool await(const char* step, void* op, void* result) {
     void* info = nullptr;
     if (!ok("  QueryInterface(IAsyncInfo)", call(op, 0, &kIAsyncInfo, &info)))
         return false;
     INT32 status = 0;
     DWORD start = GetTickCount();
-    while (SUCCEEDED(call(info, 7, &status)) && status == 0 && GetTickCount() - start < 5000)
+    while (SUCCEEDED(call(info, 7, &status)) && status == 0 && GetTickCount() - start < 2000)
         Sleep(10);
     printf("  Status: %d after %lu ms\n", status, GetTickCount() - start);
-    release(info);
+    if (status == 0 && ok("  Cancel", call(info, 9)) && SUCCEEDED(call(info, 7, &status)))
+        printf("  Status: %d\n", status);
     char line[96];
     snprintf(line, sizeof line, "  %s GetResults", step);
     bool done = ok(line, call(op, 8, result));
+    ok("  Close", call(info, 10));
+    release(info);
     release(op);
     return done;
 }
