@@ -92,9 +92,11 @@ HSTRING hstring(const std::wstring& text) {
 std::mutex gLock;
 using Script = std::map<std::string, std::string>;
 
+// From the process environment, not the C runtime's copy, so a change after start-up counts.
 FILE* open(const wchar_t* variable, const wchar_t* mode) {
-    const wchar_t* path = _wgetenv(variable);
-    return path && *path ? _wfopen(path, mode) : nullptr;
+    wchar_t path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(variable, path, MAX_PATH);
+    return n && n < MAX_PATH ? _wfopen(path, mode) : nullptr;
 }
 Script readScript() {
     Script s;
