@@ -115,14 +115,14 @@ SCENARIO(chat_other_player_as_vlc) {
          ""});
 }
 
-// An Electron app's class, shared by every Chromium program, with the app's process; it retitles
-// itself a while after each command, well within the companion's wait.
-SCENARIO(chat_other_player_as_tidal) {
-    DriveAPlayer({"Chrome_WidgetWin_1",
-                  "tidalhifi.exe",
-                  "TIDAL Hi-Fi",
-                  {"First Light - Alpha Band", "Second \"Wind\" - Beta Crew"},
-                  {"First Light - Alpha Band", "Second 'Wind' - Beta Crew"},
+// foobar2000 with Columns UI, its own class; it retitles itself a while after each command, well within
+// the companion's wait.
+SCENARIO(chat_other_player_as_foobar2000) {
+    DriveAPlayer({"{E7076D1C-A7BF-4f39-B771-BCBE88F2A2A8}",
+                  "foobar2000.exe",
+                  "foobar2000",
+                  {"First Light - foobar2000", "Second \"Wind\" - foobar2000"},
+                  {"First Light", "Second 'Wind'"},
                   "--title-delay-ms 600"});
 }
 
