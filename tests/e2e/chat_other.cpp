@@ -163,3 +163,81 @@ SCENARIO(chat_other_player_none_known) {
     CHECK_TRUE(AppCommandsReceived().empty());
     CHECK_EQ(0, Exit(companion));
 }
+
+namespace {
+
+// Windows' media session stand-in (sim/session) registered in this scenario's own prefix, in the
+// registry view of the companion's width, with the player it plays in session.txt and its record.
+void RegisterSession(const std::string& dll) {
+    bool wow64 = e2e::env("QXSESSION_VIEW").value_or("") == "32";
+    HKEY key = nullptr;
+    const char* path = "Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\"
+                       "Windows.Media.Control.GlobalSystemMediaTransportControlsSessionManager";
+    REQUIRE_EQ(0l, static_cast<long>(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
+                                                     KEY_SET_VALUE | (wow64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY),
+                                                     nullptr, &key, nullptr)));
+    RegSetValueExA(key, "DllPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
+                   static_cast<DWORD>(dll.size() + 1));
+    RegCloseKey(key);
+    SetEnvironmentVariableA("QXSESSION_SCRIPT", e2e::in_workdir("session.txt").c_str());
+    SetEnvironmentVariableA("QXSESSION_RECORD", e2e::in_workdir("session.rec").c_str());
+}
+
+// The Try...Async calls recorded since `from` lines.
+std::vector<std::string> SessionCommands(std::size_t from) {
+    std::vector<std::string> lines = e2e::file_lines("session.rec"), tries;
+    for (std::size_t i = from; i < lines.size(); ++i)
+        if (lines[i].compare(0, 3, "Try") == 0 && lines[i] != "TryGetMediaPropertiesAsync")
+            tries.push_back(lines[i]);
+    return tries;
+}
+
+} // namespace
+
+// With a session, it decides the song and the commands: each command one call, shuffle and repeat
+// toggled with Winamp's texts; an operation that never completes, and a session gone, hang nothing.
+SCENARIO(chat_other_player_through_the_media_session) {
+    RegisterSession(e2e::program_path("qxsession"));
+    e2e::write_file("session.txt", "artist=Alpha Band\ntitle=First Light\nshuffle=0\nrepeat=0\n");
+    Companion companion = StartCompanion();
+    Console console = StartNamedConsole(companion);
+    Ask(console, "!other");
+    const std::string alpha = "say \"Now Playing:^7 Alpha Band - First Light\"";
+    struct Row {
+        const char* chat;
+        std::vector<std::string> calls;
+        std::string reply;
+    } rows[] = {
+        {"!current", {}, alpha},
+        {"!next", {"TrySkipNextAsync"}, "say \"Now Playing:^7 Second Wind\""},
+        {"!prev", {"TrySkipPreviousAsync"}, alpha},
+        {"!play", {"TryPlayAsync"}, alpha},
+        {"!paus", {"TryTogglePlayPauseAsync"}, "say \"^7Pause Toggled\""},
+        {"!stop", {"TryStopAsync"}, "say \"^7Stopped.\""},
+        {"!shuffle", {"TryChangeShuffleActiveAsync 1"}, "say \"^7Shuffle Mode Toggled\""},
+        {"!shuffle", {"TryChangeShuffleActiveAsync 0"}, "say \"^7Shuffle Mode Toggled\""},
+        {"!repeat", {"TryChangeAutoRepeatModeAsync 2"}, "say \"^7Repeat Mode Toggled\""},
+        {"!repeat", {"TryChangeAutoRepeatModeAsync 0"}, "say \"^7Repeat Mode Toggled\""},
+    };
+    for (const Row& row : rows) {
+        std::size_t before = e2e::file_lines("session.rec").size();
+        CHECK_EQ(row.reply, Ask(console, row.chat).at(0));
+        CHECK_EQ(row.calls, SessionCommands(before));
+    }
+    // A title of control bytes and quotes stays one quoted text of one command.
+    e2e::write_file("session.txt", "control_title=1\n");
+    CHECK_EQ("say \"Now Playing:^7 " + std::string(31, ' ') + "';Song;'" + std::string(31, ' ') + "\"",
+             Ask(console, "!current").at(0));
+    e2e::write_file("session.txt", "long_title=1\n");
+    std::string longest = Ask(console, "!current").at(0);
+    CHECK_EQ(255ul, longest.size());
+    // An operation that never completes is cancelled: no reply, and the next command is answered.
+    e2e::write_file("session.txt", "title=First Light\ndelay_ms=-1\n");
+    const std::vector<std::string> caps = {"say \"^1Caps: ^70\""};
+    CHECK_EQ(caps, AskAnsweringNothing(console, "!next"));
+    CHECK_CONTAINS(e2e::file_lines("session.rec").back(), "Close");
+    // No player in the session: what no known player gives.
+    e2e::write_file("session.txt", "session=0\n");
+    CHECK_EQ("say \"^1No song title found^7\"", Ask(console, "!current").at(0));
+    CHECK_EQ(0, Exit(companion));
+}
