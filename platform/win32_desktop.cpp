@@ -359,28 +359,38 @@ namespace {
 // A console with no window at all: made for a console program started with CREATE_NO_WINDOW, which
 // only a console program can be, and joined from here. A console of AllocConsole opens a window of the
 // default terminal on Windows 11, which ShowWindow cannot hide and whose close box ends every process
-// on the console. The helper waits for a key until it is ended, once the console is joined.
+// on the console. The helper reads its commands from a pipe that is never written, so it waits without
+// ever reading the console (a reader of the console could take a key meant for the client), and is
+// ended once the console is joined.
 bool JoinWindowlessConsole(char* reason, std::size_t reasonSize) {
     char system[MAX_PATH] = "";
     UINT n = GetSystemDirectoryA(system, sizeof system);
-    if (n == 0 || n >= sizeof system) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE commands = nullptr, feed = nullptr;
+    if (n == 0 || n >= sizeof system || !CreatePipe(&commands, &feed, &inheritable, 0)) {
         SayWhy(GetLastError(), reason, reasonSize);
         return false;
     }
+    SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
     std::string helper = std::string(system) + "\\cmd.exe";
     std::vector<char> line(64);
-    std::strcpy(line.data(), "cmd.exe /d /c pause");
+    std::strcpy(line.data(), "cmd.exe /d /q /k");
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = commands;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        system, &startup, &started)) {
-        SayWhy(GetLastError(), reason, reasonSize);
+    BOOL made = CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                               system, &startup, &started);
+    DWORD error = GetLastError();
+    CloseHandle(commands);
+    if (!made) {
+        CloseHandle(feed);
+        SayWhy(error, reason, reasonSize);
         return false;
     }
     // The helper makes its console as it starts: it can be joined once that is done.
     bool joined = false;
-    DWORD error = 0;
     for (int tries = 0; !joined && tries < 500; ++tries) {
         joined = AttachConsole(started.dwProcessId) != 0;
         error = GetLastError();
@@ -388,6 +398,8 @@ bool JoinWindowlessConsole(char* reason, std::size_t reasonSize) {
             break;
     }
     TerminateProcess(started.hProcess, 0);
+    WaitForSingleObject(started.hProcess, 5000);
+    CloseHandle(feed);
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
     if (!joined)

@@ -46,15 +46,25 @@ std::string CopyAs(const std::string& folder, const std::string& name) {
 world::OwnConsole MakeWindowlessConsole() {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
     FreeConsole();
+    // The helper reads its commands from a pipe never written: a reader of the console (as "pause" is)
+    // could keep a read pending that takes the first key typed later.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE commands = nullptr, feed = nullptr;
+    REQUIRE_TRUE(CreatePipe(&commands, &feed, &inheritable, 0));
+    SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = commands;
     PROCESS_INFORMATION pi = {};
-    char cmd[] = "cmd.exe /d /c pause";
+    char cmd[] = "cmd.exe /d /q /k";
     REQUIRE_TRUE(
-        CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+        CreateProcessA(nullptr, cmd, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+    CloseHandle(commands);
     bool attached = poll_until([&pi] { return AttachConsole(pi.dwProcessId) != FALSE; }, 10000);
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(feed);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     SetStdHandle(STD_OUTPUT_HANDLE, out);
@@ -249,6 +259,7 @@ SCENARIO(fork_in_a_windowless_console) {
                                    CopyAs(folder, "eternaljk.x86_64.exe"));
     wait_file_line(Transcript(), "console windowless");
     wait_file_line(Transcript(), "log " + folder + "\\EternalJK\\qconsole.log");
+    wait_file_line(Transcript(), "cmdline name");
     world::WriteEvents(console, world::KeyDowns("\\name"));
     world::WaitQueueEmpty(console);
     wait_file_line(Transcript(), "line \\name");
