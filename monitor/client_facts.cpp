@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "monitor/client_facts.h"
+#include "support/string_helpers.h"
 
 namespace {
 
@@ -19,18 +20,9 @@ const ClientFamily kFamilies[] = {
 
 const char kLogName[] = "qconsole.log";
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
+// A text read from the command line against a name, folding only a to z.
 bool SameNoCase(const std::string& a, const char* b) {
-    std::size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    return true;
+    return a.find('\0') == std::string::npos && ::SameNoCase(a.c_str(), b);
 }
 
 // The commands of an engine command line: split at every '+' outside double quotes and at line ends

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "monitor/client_visit.h"
+#include "support/string_helpers.h"
 
 namespace {
 
@@ -15,18 +16,6 @@ constexpr int kSearchEntries = 4000;
 // What is read after a typed line to find its echo.
 constexpr std::size_t kEchoReadLimit = 64 * 1024;
 const char kLogName[] = "qconsole.log";
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsLogName(const char* name) {
-    std::size_t i = 0;
-    for (; name[i] && kLogName[i]; ++i)
-        if (Lower(name[i]) != kLogName[i])
-            return false;
-    return name[i] == kLogName[i];
-}
 
 struct Search {
     std::string folder;
@@ -48,7 +37,7 @@ void SeeEntry(const char* name, bool isFolder, void* context) {
         return;
     }
     LogStamp stamp = {path, 0, 0};
-    if (IsLogName(name) && DeskFileStamp(path.c_str(), &stamp.size, &stamp.modified))
+    if (SameNoCase(name, kLogName) && DeskFileStamp(path.c_str(), &stamp.size, &stamp.modified))
         search.found->push_back(stamp);
 }
 

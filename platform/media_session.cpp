@@ -197,25 +197,20 @@ SessionResult CurrentSession(void** session) {
     return SessionResult::Done;
 }
 
+// The text in the ANSI code page, converted whole and then cut to fit with its terminator.
 void CopyText(const Combase* combase, HSTRING text, char* out, std::size_t size) {
     if (size == 0)
         return;
-    out[0] = '\0';
     UINT32 length = 0;
     const wchar_t* wide = text ? combase->rawBuffer(text, &length) : nullptr;
-    if (!wide || length == 0)
-        return;
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), out, static_cast<int>(size - 1),
-                                nullptr, nullptr);
-    // A text longer than the buffer converts to nothing: it is cut at the buffer's size instead.
-    if (n <= 0) {
-        std::string whole(static_cast<std::size_t>(length) * 2, '\0');
-        n = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), &whole[0],
-                                static_cast<int>(whole.size()), nullptr, nullptr);
-        n = n > 0 ? static_cast<int>(std::min(static_cast<std::size_t>(n), size - 1)) : 0;
-        std::memcpy(out, whole.data(), static_cast<std::size_t>(n));
-    }
-    out[n] = '\0';
+    int n = wide && length ? WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr)
+                           : 0;
+    std::string whole(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), &whole[0], n, nullptr, nullptr);
+    std::size_t kept = std::min(whole.size(), size - 1);
+    std::memcpy(out, whole.data(), kept);
+    out[kept] = '\0';
 }
 
 void ReadText(const Combase* combase, void* properties, int slot, char* out, std::size_t size) {

@@ -87,13 +87,6 @@ constexpr std::size_t kPathSize = 1024;
 
 char titleText[kKnownTitleSize];
 
-bool SameNoCase(const char* a, const char* b, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i)
-        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i]))
-            return false;
-    return true;
-}
-
 bool ProcessFits(const char* image, WindowHandle window) {
     if (!image)
         return true;
@@ -105,7 +98,7 @@ bool ProcessFits(const char* image, WindowHandle window) {
     for (const char* c = path; *c; ++c)
         if (*c == '\\' || *c == '/')
             name = c + 1;
-    return std::strlen(name) == std::strlen(image) && SameNoCase(name, image, std::strlen(image));
+    return SameNoCase(name, image);
 }
 
 bool IsIdleTitle(const KnownPlayer& player, const char* title) {

@@ -21,14 +21,6 @@ constexpr int kJumpPlayButton = 2;
 // The monitor thread's one title buffer, reused by every read.
 char winampTitle[kWinampTitleSize];
 
-bool SameNoCase(const char* text, const char* pattern, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        if (ToUpperAscii(text[i]) != ToUpperAscii(pattern[i]))
-            return false;
-    }
-    return true;
-}
-
 // Cuts the song out of "12. Band - Song - Winamp" in place: everything up to the first '.' goes with
 // the '.' and the character behind it, and so does the last "- Winamp" with the blanks before it and
 // whatever follows it. A title not of that form gives the empty text.

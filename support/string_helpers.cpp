@@ -79,3 +79,15 @@ bool LineMatchesFilled(const char* line, const char* pattern, const char* name) 
     std::size_t nameLength = std::strlen(name);
     return std::strncmp(line, name, nameLength) == 0 && std::strcmp(line + nameLength, pattern + 2) == 0;
 }
+
+bool SameNoCase(const char* a, const char* b, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i)
+        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i]))
+            return false;
+    return true;
+}
+
+bool SameNoCase(const char* a, const char* b) {
+    std::size_t length = std::strlen(a);
+    return length == std::strlen(b) && SameNoCase(a, b, length);
+}

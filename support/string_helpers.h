@@ -21,6 +21,11 @@ std::int32_t FindNoCase(const char* haystack, const char* needle);
 
 char ToUpperAscii(char c);
 
+// The first `length` characters of a and b are the same, folding only a to z (both hold that many).
+bool SameNoCase(const char* a, const char* b, std::size_t length);
+// The whole texts are the same, folding only a to z.
+bool SameNoCase(const char* a, const char* b);
+
 // The line against a pattern "%s<rest>" filled with `name`, as FormatText and strcmp would compare
 // them, without formatting: every console line is matched against dozens of such patterns.
 bool LineMatchesFilled(const char* line, const char* pattern, const char* name);

@@ -289,9 +289,7 @@ SCENARIO(release_names_pick_their_log_folders) {
         std::string log;
     } rows[] = {
         {"a", "openjk.x86.exe", "openjk", docs + "\\My Games\\OpenJK\\base"},
-        {"b", "openjk.x86_64.exe", "openjk", docs + "\\My Games\\OpenJK\\base"},
         {"c", "eternaljk.x86.exe", "eternaljk", in_workdir("c\\EternalJK")},
-        {"d", "eternaljk.x86_64.exe", "eternaljk", in_workdir("d\\EternalJK")},
         {"locked", "eternaljk.x86_64.exe", "eternaljk", docs + "\\My Games\\EternalJK\\EternalJK"},
     };
     for (const auto& row : rows) {

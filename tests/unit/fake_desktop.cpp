@@ -470,10 +470,7 @@ int DeskGetClassName(WindowHandle window, char* buffer, int size) {
     return CopyOut(w ? &w->className : nullptr, buffer, size);
 }
 
-void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
-    std::lock_guard<std::recursive_mutex> guard(worldLock);
-    Record("SetLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
-    CheckNoLockHeld("SetLabelText", parent, text ? text : "");
+static void SetLabel(WindowHandle parent, int id, const char* text) {
     Window* p = Live(parent);
     if (!p)
         return;
@@ -484,17 +481,18 @@ void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
     }
 }
 
+void DeskSetLabelText(WindowHandle parent, int id, const char* text) {
+    std::lock_guard<std::recursive_mutex> guard(worldLock);
+    Record("SetLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
+    CheckNoLockHeld("SetLabelText", parent, text ? text : "");
+    SetLabel(parent, id, text);
+}
+
 // Posted text is taken at once: the double has no second thread to wait for.
 void DeskPostLabelText(WindowHandle parent, int id, const char* text) {
     std::lock_guard<std::recursive_mutex> guard(worldLock);
     Record("PostLabelText", parent, 0, static_cast<std::uintptr_t>(id), 0, text ? text : "");
-    bool recording = world.recording;
-    world.recording = false;
-    int held = qxlock::held;
-    qxlock::held = 0;
-    DeskSetLabelText(parent, id, text);
-    qxlock::held = held;
-    world.recording = recording;
+    SetLabel(parent, id, text);
 }
 
 void DeskTakePostedLabelText(WindowHandle parent, std::uintptr_t wParam, std::intptr_t lParam) {
